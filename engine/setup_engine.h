@@ -1,0 +1,118 @@
+// The setup engine's one record: the product's lists and names, its directories, the install
+// record's key, the component choice and the state of a running copy.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <cstdio>
+
+#include "platform/kernel.h"
+#include "platform/registry.h"
+
+// A file list of the engine's own: pointers to separately allocated 32-byte slots, ended by a
+// slot that holds the empty text (there is no null pointer at the end).
+typedef char** StringList;
+constexpr size_t kStringSlotSize = 32;
+
+// The install record's key under HKEY_LOCAL_MACHINE; defined by the product's tables.
+extern const char registryKey[];
+
+// What the drive types mean to the source search.
+enum DriveClass : int32_t {
+    DriveNone = 0,
+    DriveFixed = 1,
+    DriveCdRom = 2,
+    DriveRemovable = 3,
+    DriveRamDisk = 4,
+    DriveNetwork = 5,
+};
+
+// How a cancel request travels from the Abort command to the copy and its worker. Each step has
+// one writer: Requested the dialog, Acknowledged copyFile, Stopped the worker, None before a run.
+enum class CancelState : int32_t {
+    None = 0,
+    Requested = 1,
+    Acknowledged = 2,
+    Stopped = 3,
+};
+
+constexpr size_t kSelectableSlots = 20;
+
+struct SetupEngine {
+    StringList installFiles = nullptr;
+    StringList updateFiles = nullptr;
+    StringList volumeLabels = nullptr;
+    char makerName[MAX_PATH] = "";
+    char productFolder[MAX_PATH] = "";
+    char productTitle[MAX_PATH] = "";
+    char installDir[MAX_PATH] = "";
+    char sourceDir[MAX_PATH] = "";
+    char moduleDir[MAX_PATH] = "";
+    char registryKeyText[MAX_PATH] = "";
+    char startMenuDir[MAX_PATH] = "";
+    int32_t volumeLabelCount = 1;
+    // The three fields that other threads read while a copy runs are atomic.
+    std::atomic<int32_t> copying{0};
+    DWORD installType = 0;
+    int32_t progressControlId = 0;
+    std::atomic<uint32_t> bytesCopied{0};
+    uint32_t freeMegabytes = 0;
+    uint32_t requiredMegabytes = 0;
+    uint32_t workerThreadId = 0;
+    FILE* srcFile = nullptr;
+    FILE* dstFile = nullptr;
+    HWND mainWindow = nullptr;
+    HWND ownerWindow = nullptr;
+    HKEY installKey = nullptr;
+    char installBase[MAX_PATH] = "c:\\Program Files";
+    int32_t installed = 0;
+    std::atomic<CancelState> cancelState{CancelState::None};
+    int32_t firstIndex = 0;
+    int32_t endIndex = 9999;
+    uint8_t selected[kSelectableSlots] = {1, 1, 1, 1, 1, 1, 1, 1, 1, 1,
+                                          1, 1, 1, 1, 1, 1, 1, 1, 1, 1};
+    int32_t progressDone = 0;
+    int32_t progressShown = 0;
+    uint32_t bytesPerStep = 0;
+
+    // Start-up: copies the lists and names, finds the source and reads the install record.
+    void initialise(const char* const* installList, const char* const* updateList,
+                    const char* const* labelList, HWND mainWindow, HWND ownerWindow,
+                    const char* makerName, const char* productTitle, const char* productFolder,
+                    uint32_t requiredMegabytes);
+    // Sets sourceDir to the first CD-ROM (c: to z:) whose label matches and that holds
+    // productFolder\exeName, else to the program's own folder (also kept in moduleDir).
+    void locateSource(const char* productFolder, const char* exeName);
+    // The drive's class; its volume label goes into labelOut when it can be read, and labelOut
+    // keeps what it held when it cannot.
+    DriveClass classifyDrive(const char* rootPath, char* labelOut, size_t labelOutSize);
+    // Frees oldList and returns a copy of the null-ended configList.
+    StringList copyStringList(StringList oldList, const char* const* configList);
+    // Frees the lists and closes the install key if it is open; at process exit.
+    void release();
+
+    void getSourceDir(char* buffer, size_t bufferSize);
+    void setProgressControl(int32_t controlId);
+    void setInstallType(DWORD installType, int32_t firstIndex, int32_t endIndex);
+    void setRequiredMegabytes(uint32_t megabytes);
+    bool isCopying() const;
+
+    // The install record (HKEY_LOCAL_MACHINE\registryKey: Dir, CD, InstType). After each of
+    // these returns, installKey is closed.
+    bool readInstallRecord();
+    bool writeInstallRecord();
+    bool deleteInstallRecord(const char* keyPath);
+    bool openInstallKey(const char* keyPath);
+    bool createInstallKey(const char* keyPath);
+    void closeInstallKey();
+    bool readInstallValue(const char* name, DWORD type, void* buffer, DWORD bufferSize);
+    bool writeInstallValue(const char* name, DWORD type, const void* data, DWORD byteCount);
+};
+
+void freeStringList(StringList list);
+
+// The engine's trace points; they produce no output.
+void debugTrace(const char* format, ...);
+
+// The program's one engine, constructed before the entry point runs.
+extern SetupEngine setupEngine;
