@@ -71,17 +71,20 @@ void SetupEngine::closeInstallKey() {
     installKey = nullptr;
 }
 
-// A text read into a field is always terminated inside it: stored bytes without a terminator
-// that fill the whole buffer are a text too long for the field.
+// A text read into a field is always terminated inside it: a value too long for the field, or
+// one whose bytes the platform left undefined, leaves the field empty rather than cut.
 bool SetupEngine::readInstallValue(const char* name, DWORD type, void* buffer, DWORD bufferSize) {
     DWORD storedType = REG_NONE;
     DWORD size = bufferSize;
     auto* bytes = static_cast<BYTE*>(buffer);
-    bool read = installKey && RegQueryValueExA(installKey, name, nullptr, &storedType, bytes,
-                                               &size) == ERROR_SUCCESS;
-    if (read && type == REG_SZ && !memchr(bytes, '\0', size)) {
+    LONG result = installKey ? RegQueryValueExA(installKey, name, nullptr, &storedType, bytes, &size)
+                             : ERROR_INVALID_HANDLE;
+    bool read = result == ERROR_SUCCESS;
+    if (type == REG_SZ && read && !memchr(bytes, '\0', size)) {
         read = size < bufferSize;
-        if (read) bytes[size] = '\0';
+        bytes[read ? size : 0] = '\0';
+    } else if (type == REG_SZ && result == ERROR_MORE_DATA) {
+        bytes[0] = '\0';
     }
     if (!read) closeInstallKey();
     return read;

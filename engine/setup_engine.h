@@ -97,6 +97,14 @@ struct SetupEngine {
     void setRequiredMegabytes(uint32_t megabytes);
     bool isCopying() const;
 
+    // Copies source onto destination (full paths). True when the destination now holds the
+    // whole source, or when a cancel request stopped the copy (the destination is then as it
+    // was); false when the destination could not receive the source.
+    bool copyFile(const char* destination, const char* source);
+    // Replaces the installed files with those in the product folder beside the program, gives
+    // them the sources' times and tells the user whether every one arrived.
+    void runUpdate();
+
     // The install record (HKEY_LOCAL_MACHINE\registryKey: Dir, CD, InstType). After each of
     // these returns, installKey is closed.
     bool readInstallRecord();

@@ -137,10 +137,9 @@ TEST_F(EngineTest, ReadOfStoredValuesOfEveryShape) {
     const ValueCase rows[] = {
         {"Dir of 259 bytes", "Dir", REG_SZ, std::string(259, 'd') + '\0', true, nullptr},
         {"Dir of 260 bytes with its terminator over the field", "Dir", REG_SZ,
-         std::string(260, 'd') + '\0', false, nullptr},
+         std::string(260, 'd') + '\0', false, ""},
         {"Dir without a terminator is terminated", "Dir", REG_SZ, "c:\\Games", true, "c:\\Games"},
-        {"Dir of 260 bytes without a terminator", "Dir", REG_SZ, std::string(260, 'd'), false,
-         nullptr},
+        {"Dir of 260 bytes without a terminator", "Dir", REG_SZ, std::string(260, 'd'), false, ""},
         {"Dir stored as binary that fits", "Dir", REG_BINARY, text("c:\\Bin"), true, "c:\\Bin"},
         {"Dir as an empty value", "Dir", REG_SZ, "", true, ""},
         {"InstType stored as a text that fits", "InstType", REG_SZ, std::string("2\0", 2), true,
@@ -159,7 +158,9 @@ TEST_F(EngineTest, ReadOfStoredValuesOfEveryShape) {
         EXPECT_EQ(fresh.readInstallRecord(), row.reads);
         EXPECT_EQ(fresh.installKey, nullptr);
         EXPECT_LT(strlen(fresh.installDir), sizeof fresh.installDir);
-        if (row.installDir) EXPECT_STREQ(fresh.installDir, row.installDir);
+        if (row.installDir) {
+            EXPECT_STREQ(fresh.installDir, row.installDir);
+        }
     }
 }
 

@@ -97,12 +97,14 @@ const SourceCase kSourceCases[] = {
      {"disc_z/VELMORANT/velmorant.exe"}, "z:\\VELMORANT"},
     {"empty drive: no disc to read", "e: cdrom VELMORANT disc_e\n", {}, kProgramSource},
     {"unreadable volume takes the label left by the drive before it",
-     "d: cdrom VELMORANT disc_d\ne: cdrom - disc_e\n", {"disc_e/VELMORANT/velmorant.exe"},
+     "d: cdrom VELMORANT disc_d\ne: cdrom - disc_e\n",
+     {"disc_d/readme.txt", "disc_e/VELMORANT/velmorant.exe"},
      "e:\\VELMORANT"},
     {"unreadable volume after another label", "d: cdrom OTHER disc_d\ne: cdrom - disc_e\n",
      {"disc_d/readme.txt", "disc_e/VELMORANT/velmorant.exe"}, kProgramSource},
     {"a fixed drive's label is left for the next drive too",
-     "d: fixed VELMORANT disc_d\ne: cdrom - disc_e\n", {"disc_e/VELMORANT/velmorant.exe"},
+     "d: fixed VELMORANT disc_d\ne: cdrom - disc_e\n",
+     {"disc_d/readme.txt", "disc_e/VELMORANT/velmorant.exe"},
      "e:\\VELMORANT"},
 };
 
@@ -144,7 +146,7 @@ TEST_F(EngineTest, AnEmptyLabelListMatchesAnEmptyLabel) {
 
 // The program's folder is cut at its last separator, never at the second byte of a character.
 TEST_F(EngineTest, ProgramFolderWithDoubleByteNames) {
-    standin::setModulePath(machine.path(u8"drive_c/表示/ソ.exe"));
+    standin::setModulePath(machine.path(standin::utf8(u8"drive_c/表示/ソ.exe")));
     initialise();
     EXPECT_STREQ(engine.moduleDir, "C:\\表示");
     EXPECT_STREQ(engine.sourceDir, "C:\\表示\\VELMORANT");

@@ -1,10 +1,16 @@
 // The stand-in's test interface: a fresh machine root for one test, removed afterwards.
 #pragma once
 
+#include <functional>
 #include <string>
 #include <string_view>
 
+#include "platform/win_types.h"
+
 namespace standin {
+
+// A UTF-8 literal (u8"...") as the narrow host text that host paths and files use.
+inline std::string utf8(const char8_t* text) { return reinterpret_cast<const char*>(text); }
 
 // Makes an empty machine root in a temporary folder and points WINDOWS_ROOT at it for the
 // object's life; the previous WINDOWS_ROOT comes back afterwards.
@@ -28,5 +34,11 @@ struct TestMachine {
 
 // Makes GetModuleFileNameA answer for a program at this host path (empty: the real one).
 void setModulePath(const std::string& hostPath);
+
+// Answers MessageBoxA in place of the user: gets the owner, text and caption (code page 932) and
+// the style, returns the button. An empty answerer gives the boxes back to the front end.
+using MessageBoxAnswerer =
+    std::function<int(HWND owner, const std::string& text, const std::string& caption, UINT type)>;
+void setMessageBoxAnswerer(MessageBoxAnswerer answerer);
 
 }  // namespace standin
