@@ -8,6 +8,7 @@
 #include <cstdint>
 
 #define WINAPI
+#define WINAPIV
 #define CALLBACK
 
 typedef int BOOL;
@@ -17,6 +18,7 @@ typedef uint32_t DWORD;
 typedef int32_t LONG;
 typedef uint32_t UINT;
 typedef uintptr_t ULONG_PTR;
+typedef uintptr_t UINT_PTR;
 typedef intptr_t LONG_PTR;
 typedef char CHAR;
 typedef char* LPSTR;

@@ -155,4 +155,15 @@ bool utf8ToCp932(std::string_view utf8, std::string& cp932) {
     return convert("CP932", "UTF-8", utf8, cp932);
 }
 
+bool utf16ToCp932(std::u16string_view utf16, std::string& cp932) {
+    // Spelled out as little-endian bytes so that the host's byte order does not matter.
+    std::string bytes;
+    bytes.reserve(utf16.size() * 2);
+    for (char16_t unit : utf16) {
+        bytes.push_back(static_cast<char>(unit & 0xFF));
+        bytes.push_back(static_cast<char>(unit >> 8));
+    }
+    return convert("CP932", "UTF-16LE", bytes, cp932);
+}
+
 }  // namespace standin

@@ -39,5 +39,6 @@ void reportProblem(const std::string& message);
 // Text conversions through iconv. False when the input is not valid in its code page.
 bool cp932ToUtf8(std::string_view cp932, std::string& utf8);
 bool utf8ToCp932(std::string_view utf8, std::string& cp932);
+bool utf16ToCp932(std::u16string_view utf16, std::string& cp932);
 
 }  // namespace standin

@@ -21,6 +21,7 @@ TestMachine::TestMachine() {
 }
 
 TestMachine::~TestMachine() {
+    clearHostFaults();
     std::error_code ignored;
     // Read-only files and folders must not keep the tree from going.
     for (auto& entry : std::filesystem::recursive_directory_iterator(root, ignored)) {

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <functional>
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -13,7 +14,7 @@ namespace standin {
 inline std::string utf8(const char8_t* text) { return reinterpret_cast<const char*>(text); }
 
 // Makes an empty machine root in a temporary folder and points WINDOWS_ROOT at it for the
-// object's life; the previous WINDOWS_ROOT comes back afterwards.
+// object's life; the previous WINDOWS_ROOT comes back afterwards, and the host faults are cleared.
 struct TestMachine {
     TestMachine();
     ~TestMachine();
@@ -34,6 +35,13 @@ struct TestMachine {
 
 // Makes GetModuleFileNameA answer for a program at this host path (empty: the real one).
 void setModulePath(const std::string& hostPath);
+
+// Host faults on file content, for handles, copies and streams alike: the writes (or reads) go
+// through until afterBytes more have been moved in all, the call reaching the limit coming up
+// short, then every one fails with errnoValue (ENOSPC for a full disk, EIO) until cleared.
+void failHostWrites(uint64_t afterBytes, int errnoValue);
+void failHostReads(uint64_t afterBytes, int errnoValue);
+void clearHostFaults();
 
 // Answers MessageBoxA in place of the user: gets the owner, text and caption (code page 932) and
 // the style, returns the button. An empty answerer gives the boxes back to the front end.
