@@ -52,9 +52,10 @@ void SetupEngine::runUpdate() {
             bool replaced = false;
             if (formatText(source, sizeof source, "%s\\%s\\%s", sourceDir, productFolder, list[i]) &&
                 formatText(destination, sizeof destination, "%s\\%s", installDir, list[i])) {
-                // Cleared first, so that a read-only file receives the new content.
+                // Cleared before the copy too, so that a read-only file receives the new content.
                 SetFileAttributesA(destination, FILE_ATTRIBUTE_NORMAL);
                 replaced = copyFile(destination, source);
+                SetFileAttributesA(destination, FILE_ATTRIBUTE_NORMAL);
                 if (!replaced && !exists(source)) continue;
             }
             // A destination that cannot be opened for its times ends the update there.

@@ -34,7 +34,7 @@ DWORD refusalOf(const OpenRequest& request, const std::string& host, const struc
     if (request.disposition == CREATE_NEW) return ERROR_FILE_EXISTS;
     if (S_ISDIR(info.st_mode)) return ERROR_ACCESS_DENIED;
     bool overwrites = request.disposition == CREATE_ALWAYS || request.disposition == TRUNCATE_EXISTING;
-
+    if (isReadOnly(info) && ((request.access & kWriteAccess) || overwrites)) return ERROR_ACCESS_DENIED;
     if (request.disposition == CREATE_ALWAYS) {
         DWORD hiding = keptAttributes(-1, host) & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM);
         if (hiding & ~request.attributes) return ERROR_ACCESS_DENIED;

@@ -177,9 +177,9 @@ TEST_F(Sharing, ExclusiveOpensNeverOverlapAcrossThreads) {
     std::atomic<int> overlaps{0};
     std::atomic<int> refusedOtherwise{0};
     std::vector<std::thread> threads;
-    for (int t = 0; t < 4; ++t) {
+    for (int t = 0; t < 8; ++t) {
         threads.emplace_back([&] {
-            for (int i = 0; i < 150; ++i) {
+            for (int i = 0; i < 300; ++i) {
                 HANDLE file = CreateFileA("C:\\busy.txt", GENERIC_READ | GENERIC_WRITE, 0, nullptr,
                                           OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
                 if (file == INVALID_HANDLE_VALUE) {

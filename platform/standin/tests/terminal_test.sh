@@ -51,7 +51,7 @@ tmux_ new-session -d -x 100 -y 30 \
 fail() {
   echo "FAILED: $*" >&2
   echo "--- screen:" >&2
-  tmux_ capture-pane -p 2>/dev/null >&2 || echo "(the session has ended)" >&2
+  tmux_ capture-pane -p >&2 2>/dev/null || echo "(the session has ended)" >&2
   echo "--- standard error:" >&2
   cat "$work/stderr" >&2 2>/dev/null || true
   exit 1
