@@ -179,7 +179,9 @@ BOOL WINAPI MoveFileExA(LPCSTR existingFileName, LPCSTR newFileName, DWORD flags
     }
     std::lock_guard<std::mutex> hold(standin::opensLock());
     struct stat source, target;
-    if (stat(sourceHost.c_str(), &source) != 0) return fail(standin::win32ErrorOf(errno, sourceHost));
+    if (stat(sourceHost.c_str(), &source) != 0) {
+        return fail(standin::win32ErrorOf(errno, sourceHost));
+    }
     if (!standin::mayJoin(source.st_dev, source.st_ino, standin::kDeleteAccess,
                           FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE)) {
         return fail(ERROR_SHARING_VIOLATION);

@@ -10,7 +10,6 @@
 #include "platform/kernel.h"
 #include "platform/standin/files.h"
 #include "platform/standin/host_calls.h"
-#include "platform/standin/machine.h"
 #include "platform/standin/paths.h"
 
 namespace standin {
@@ -33,8 +32,11 @@ bool compatible(DWORD access, DWORD share, DWORD otherAccess, DWORD otherShare) 
 DWORD refusalOf(const OpenRequest& request, const std::string& host, const struct stat& info) {
     if (request.disposition == CREATE_NEW) return ERROR_FILE_EXISTS;
     if (S_ISDIR(info.st_mode)) return ERROR_ACCESS_DENIED;
-    bool overwrites = request.disposition == CREATE_ALWAYS || request.disposition == TRUNCATE_EXISTING;
-    if (isReadOnly(info) && ((request.access & kWriteAccess) || overwrites)) return ERROR_ACCESS_DENIED;
+    bool overwrites =
+        request.disposition == CREATE_ALWAYS || request.disposition == TRUNCATE_EXISTING;
+    if (isReadOnly(info) && ((request.access & kWriteAccess) || overwrites)) {
+        return ERROR_ACCESS_DENIED;
+    }
     if (request.disposition == CREATE_ALWAYS) {
         DWORD hiding = keptAttributes(-1, host) & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM);
         if (hiding & ~request.attributes) return ERROR_ACCESS_DENIED;
@@ -74,6 +76,8 @@ int openFlags(const OpenRequest& request, bool exists, bool overwrites) {
     return flags;
 }
 
+// The open behind a handle. A stream's record is no handle, even should a stale handle carry the
+// address of one.
 std::shared_ptr<OpenFile> fileOf(HANDLE handle) {
     std::lock_guard<std::mutex> hold(tableLock);
     auto found = opens.find(handle);
@@ -190,7 +194,8 @@ HANDLE WINAPI CreateFileA(LPCSTR fileName, DWORD desiredAccess, DWORD shareMode,
     request.windowsPath = fileName;
     if (desiredAccess & (GENERIC_READ | GENERIC_ALL)) request.access |= standin::kReadAccess;
     if (desiredAccess & (GENERIC_WRITE | GENERIC_ALL)) request.access |= standin::kWriteAccess;
-    request.writesAttributes = desiredAccess & (GENERIC_WRITE | GENERIC_ALL | FILE_WRITE_ATTRIBUTES);
+    request.writesAttributes =
+        desiredAccess & (GENERIC_WRITE | GENERIC_ALL | FILE_WRITE_ATTRIBUTES);
     request.share = shareMode;
     request.disposition = creationDisposition;
     request.attributes = flagsAndAttributes & (FILE_ATTRIBUTE_READONLY | standin::kKeptAttributes);
@@ -209,11 +214,14 @@ HANDLE WINAPI CreateFileA(LPCSTR fileName, DWORD desiredAccess, DWORD shareMode,
 }
 
 BOOL WINAPI CloseHandle(HANDLE object) {
+    // The descriptor closes with the last holder, outside the lock.
     std::shared_ptr<standin::OpenFile> closing;
     {
         std::lock_guard<std::mutex> hold(standin::tableLock);
         auto found = standin::opens.find(object);
-        if (found == standin::opens.end() || found->second->stream) return fail(ERROR_INVALID_HANDLE);
+        if (found == standin::opens.end() || found->second->stream) {
+            return fail(ERROR_INVALID_HANDLE);
+        }
         closing = std::move(found->second);
         standin::opens.erase(found);
     }
@@ -247,7 +255,8 @@ BOOL WINAPI WriteFile(HANDLE file, LPCVOID buffer, DWORD toWrite, LPDWORD bytesW
     if (!(open->access & standin::kWriteAccess)) return fail(ERROR_ACCESS_DENIED);
     const char* from = static_cast<const char*>(buffer);
     while (*bytesWritten < toWrite) {
-        ssize_t put = standin::hostWrite(open->fd.fd, from + *bytesWritten, toWrite - *bytesWritten);
+        ssize_t put =
+            standin::hostWrite(open->fd.fd, from + *bytesWritten, toWrite - *bytesWritten);
         if (put < 0 && errno == EINTR) continue;
         if (put < 0) return fail(standin::win32ErrorOf(errno));
         *bytesWritten += static_cast<DWORD>(put);
@@ -302,8 +311,10 @@ BOOL WINAPI SetFileTime(HANDLE file, const FILETIME* creationTime, const FILETIM
         return fail(standin::win32ErrorOf(errno));
     }
     timespec times[2] = {{0, UTIME_OMIT}, {0, UTIME_OMIT}};
-    if (standin::changes(lastAccessTime)) times[0] = standin::timespecOf(standin::ticksOf(*lastAccessTime));
-    if (standin::changes(lastWriteTime)) times[1] = standin::timespecOf(standin::ticksOf(*lastWriteTime));
+    const FILETIME* asked[2] = {lastAccessTime, lastWriteTime};
+    for (int i = 0; i < 2; ++i) {
+        if (standin::changes(asked[i])) times[i] = standin::timespecOf(standin::ticksOf(*asked[i]));
+    }
     if (futimens(open->fd.fd, times) != 0) return fail(standin::win32ErrorOf(errno));
     return TRUE;
 }

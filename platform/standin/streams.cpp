@@ -107,7 +107,6 @@ extern "C" FILE* __wrap_fopen(const char* path, const char* mode) {
     }
     request.windowsPath = path;
     request.share = FILE_SHARE_READ | FILE_SHARE_WRITE;
-    request.writesAttributes = request.access & standin::kWriteAccess;
     request.stream = true;
     bool existed = false;
     DWORD error = ERROR_SUCCESS;

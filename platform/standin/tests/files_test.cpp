@@ -217,7 +217,8 @@ TEST_F(Dispositions, DecideOverExistingAndMissingFiles) {
         {"CREATE_ALWAYS over a file", CREATE_ALWAYS, true, true, ERROR_ALREADY_EXISTS, ""},
         {"CREATE_ALWAYS", CREATE_ALWAYS, false, true, ERROR_SUCCESS, ""},
         {"OPEN_EXISTING", OPEN_EXISTING, true, true, std::nullopt, "old"},
-        {"OPEN_EXISTING without a file", OPEN_EXISTING, false, false, ERROR_FILE_NOT_FOUND, nullptr},
+        {"OPEN_EXISTING without a file", OPEN_EXISTING, false, false, ERROR_FILE_NOT_FOUND,
+         nullptr},
         {"OPEN_ALWAYS over a file", OPEN_ALWAYS, true, true, ERROR_ALREADY_EXISTS, "old"},
         {"OPEN_ALWAYS", OPEN_ALWAYS, false, true, ERROR_SUCCESS, ""},
         {"TRUNCATE_EXISTING", TRUNCATE_EXISTING, true, true, std::nullopt, ""},
@@ -229,7 +230,8 @@ TEST_F(Dispositions, DecideOverExistingAndMissingFiles) {
         unlink(host("file.txt").c_str());
         if (row.fileExists) put("file.txt", "old");
         SetLastError(0xDEAD);
-        Handle file = filetest::open("C:\\file.txt", GENERIC_READ | GENERIC_WRITE, 0, row.disposition);
+        Handle file =
+            filetest::open("C:\\file.txt", GENERIC_READ | GENERIC_WRITE, 0, row.disposition);
         EXPECT_EQ(file.valid(), row.opens);
         if (row.lastError) {
             EXPECT_EQ(GetLastError(), *row.lastError);
@@ -245,7 +247,8 @@ TEST_F(Dispositions, DecideOverExistingAndMissingFiles) {
 TEST_F(Dispositions, WithoutTheFolderFindNoPath) {
     for (DWORD disposition = CREATE_NEW; disposition <= TRUNCATE_EXISTING; ++disposition) {
         SCOPED_TRACE(disposition);
-        EXPECT_FALSE(filetest::open("C:\\nowhere\\file.txt", GENERIC_WRITE, 0, disposition).valid());
+        Handle file = filetest::open("C:\\nowhere\\file.txt", GENERIC_WRITE, 0, disposition);
+        EXPECT_FALSE(file.valid());
         EXPECT_EQ(GetLastError(), ERROR_PATH_NOT_FOUND);
     }
     put("plain.txt", "");
@@ -323,9 +326,9 @@ TEST_F(Content, WrittenBytesReadBack) {
         DWORD written = 0;
         ASSERT_TRUE(WriteFile(file.value, data.data(), 1000, &written, nullptr));
         EXPECT_EQ(written, 1000u);
-        ASSERT_TRUE(WriteFile(file.value, data.data() + 1000, static_cast<DWORD>(data.size() - 1000),
-                              &written, nullptr));
-        EXPECT_EQ(written, data.size() - 1000);
+        DWORD rest = static_cast<DWORD>(data.size() - 1000);
+        ASSERT_TRUE(WriteFile(file.value, data.data() + 1000, rest, &written, nullptr));
+        EXPECT_EQ(written, rest);
         EXPECT_TRUE(WriteFile(file.value, data.data(), 0, &written, nullptr));
         EXPECT_EQ(written, 0u);
         EXPECT_TRUE(FlushFileBuffers(file.value));

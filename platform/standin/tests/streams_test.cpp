@@ -93,7 +93,8 @@ TEST_F(Streams, FailWithTheCLibrarysErrors) {
         {"C:\\file.txt", nullptr, EINVAL},
     };
     for (const Case& row : cases) {
-        SCOPED_TRACE(std::string(row.path ? row.path : "null") + " " + (row.mode ? row.mode : "null"));
+        SCOPED_TRACE(std::string(row.path ? row.path : "null") + " " +
+                     (row.mode ? row.mode : "null"));
         errno = 0;
         FILE* file = fopen(row.path, row.mode);
         EXPECT_EQ(file, nullptr);

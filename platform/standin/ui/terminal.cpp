@@ -560,6 +560,7 @@ std::optional<UserCommand::Kind> commandOf(wint_t key, bool function) {
 }
 
 // The answer a key gives the open box, or empty; Tab and the arrows move its focus instead.
+// The caller holds the shared lock.
 std::string answerOf(OpenBox& box, wint_t key, bool function, std::optional<UserCommand::Kind> command) {
     if (!function) {
         wint_t letter = std::towlower(key);
