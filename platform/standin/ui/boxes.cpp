@@ -55,13 +55,12 @@ int WINAPI MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT type) {
     opened.caption = caption ? caption : "";
     opened.text = text ? text : "";
     opened.type = type;
-    emit(opened);
     int result = 0;
     Modal modal;
     modal.kind = Modal::Box;
     modal.boxType = type;
     runModal(
-        modal, [&] { return result != 0; },
+        modal, [&] { emit(opened); }, [&] { return result != 0; },
         [&](const UserCommand& command) { result = answerOf(command, yesNo); },
         [&] { result = yesNo ? IDNO : IDOK; });
     if (result == 0) result = yesNo ? IDNO : IDOK;  // the quit message ended the box

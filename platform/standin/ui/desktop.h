@@ -121,10 +121,11 @@ struct Modal {
 };
 
 // Runs a modal loop on this thread until `done` says so, handling sent and posted messages.
+// `shown` tells the front end about the modal once it takes the user's commands.
 // While the modal is the innermost one, it takes the user's commands and hands each to
 // `command`; when input has ended, `leave` acts for the user who walked away, once, and again
 // only after the front end has shown something new. The callbacks run without the lock.
-void runModal(Modal& modal, const std::function<bool()>& done,
+void runModal(Modal& modal, const std::function<void()>& shown, const std::function<bool()>& done,
               const std::function<void(const UserCommand&)>& command,
               const std::function<void()>& leave);
 

@@ -386,7 +386,6 @@ INT_PTR WINAPI DialogBoxParamA(HINSTANCE, LPCSTR templateName, HWND owner, DLGPR
             shown.caption = window->text;
         }
     }
-    if (shown.window) emit(shown);
     Modal modal;
     modal.kind = Modal::Dialog;
     modal.dialog = dialog;
@@ -395,7 +394,9 @@ INT_PTR WINAPI DialogBoxParamA(HINSTANCE, LPCSTR templateName, HWND owner, DLGPR
         Window* window = findWindow(dialog);
         return !window || window->ended;
     };
-    runModal(modal, ended, [dialog](const UserCommand& command) { applyCommand(dialog, command); },
+    runModal(
+        modal, [&] { if (shown.window) emit(shown); }, ended,
+        [dialog](const UserCommand& command) { applyCommand(dialog, command); },
              [dialog] { leaveDialog(dialog); });
     INT_PTR result = 0;
     {

@@ -152,7 +152,7 @@ void handleSentMessages() {
     }
 }
 
-void runModal(Modal& modal, const std::function<bool()>& done,
+void runModal(Modal& modal, const std::function<void()>& shown, const std::function<bool()>& done,
               const std::function<void(const UserCommand&)>& command,
               const std::function<void()>& leave) {
     modal.thread = std::this_thread::get_id();
@@ -160,6 +160,7 @@ void runModal(Modal& modal, const std::function<bool()>& done,
         std::lock_guard<std::recursive_mutex> hold(desktopLock());
         modals().push_back(&modal);
     }
+    shown();
     while (!done() && !modal.quit) {
         handleSentMessages();
         MSG msg;
