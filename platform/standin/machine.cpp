@@ -147,6 +147,19 @@ bool injectedFailure(std::string_view operation, uint32_t fallback, uint32_t* re
     return true;
 }
 
+std::string foldName932(std::string_view name) {
+    std::string folded(name);
+    for (size_t i = 0; i < folded.size(); ++i) {
+        unsigned char byte = static_cast<unsigned char>(folded[i]);
+        if (isLeadByte932(byte)) {
+            ++i;
+        } else if (byte >= 'a' && byte <= 'z') {
+            folded[i] = static_cast<char>(byte - 'a' + 'A');
+        }
+    }
+    return folded;
+}
+
 bool cp932ToUtf8(std::string_view cp932, std::string& utf8) {
     return convert("UTF-8", "CP932", cp932, utf8);
 }

@@ -36,6 +36,16 @@ bool injectedFailure(std::string_view operation, uint32_t fallback, uint32_t* re
 // bad line or a damaged file is never passed over in silence.
 void reportProblem(const std::string& message);
 
+// The first byte of a code page 932 double-byte character, whose second byte may look like a
+// letter or a backslash (ア is 83 41, ソ is 83 5C).
+inline bool isLeadByte932(unsigned char byte) {
+    return (byte >= 0x81 && byte <= 0x9F) || (byte >= 0xE0 && byte <= 0xFC);
+}
+
+// The form in which Windows' names (registry keys and values, window classes) are compared:
+// single-byte letters upper-cased, double-byte characters untouched.
+std::string foldName932(std::string_view name);
+
 // Text conversions through iconv. False when the input is not valid in its code page.
 bool cp932ToUtf8(std::string_view cp932, std::string& utf8);
 bool utf8ToCp932(std::string_view utf8, std::string& cp932);

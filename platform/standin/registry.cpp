@@ -57,25 +57,6 @@ const char kSchema[] =
 
 // ---- Names and paths, in code page 932 bytes.
 
-bool isLeadByte(unsigned char byte) {
-    return (byte >= 0x81 && byte <= 0x9F) || (byte >= 0xE0 && byte <= 0xFC);
-}
-
-// The form names are compared in: single-byte letters upper-cased, double-byte characters
-// untouched, since their trail byte may look like a letter (ア is 83 41, ヂ is 83 61).
-std::string foldName(std::string_view name) {
-    std::string folded(name);
-    for (size_t i = 0; i < folded.size(); ++i) {
-        unsigned char byte = static_cast<unsigned char>(folded[i]);
-        if (isLeadByte(byte)) {
-            ++i;
-        } else if (byte >= 'a' && byte <= 'z') {
-            folded[i] = static_cast<char>(byte - 'a' + 'A');
-        }
-    }
-    return folded;
-}
-
 // The names along a subkey path. A trail byte 0x5C (ソ is 83 5C) is not a separator.
 std::vector<std::string> splitPath(const char* path) {
     std::vector<std::string> names;
@@ -88,7 +69,7 @@ std::vector<std::string> splitPath(const char* path) {
             continue;
         }
         current += path[i];
-        if (isLeadByte(byte) && path[i + 1] != '\0') current += path[++i];
+        if (standin::isLeadByte932(byte) && path[i + 1] != '\0') current += path[++i];
     }
     if (!current.empty()) names.push_back(current);
     return names;
@@ -226,7 +207,7 @@ bool keyExists(Connection& connection, int64_t key) {
 std::optional<int64_t> findSubkey(Connection& connection, int64_t parent, std::string_view name) {
     Statement query(connection, "SELECT id FROM keys WHERE parent = ? AND folded = ?");
     query.bind(1, parent);
-    query.bind(2, foldName(name));
+    query.bind(2, standin::foldName932(name));
     if (!query.step()) return std::nullopt;
     return query.integer(0);
 }
@@ -370,7 +351,7 @@ LONG WINAPI RegCreateKeyExA(HKEY key, LPCSTR subKey, DWORD, LPSTR, DWORD, REGSAM
                                  "VALUES (?, ?, ?, ?)");
                 insert.bind(1, current);
                 insert.bind(2, name);
-                insert.bind(3, foldName(name));
+                insert.bind(3, standin::foldName932(name));
                 insert.bind(4, fileTimeNow());
                 insert.step();
                 touchKey(connection, current);
@@ -397,7 +378,7 @@ LONG WINAPI RegQueryValueExA(HKEY key, LPCSTR valueName, LPDWORD reserved, LPDWO
         if (!keyExists(connection, *owner)) return ERROR_KEY_DELETED;
         Statement query(connection, "SELECT type, data FROM vals WHERE key = ? AND folded = ?");
         query.bind(1, *owner);
-        query.bind(2, foldName(valueNameOf(valueName)));
+        query.bind(2, standin::foldName932(valueNameOf(valueName)));
         if (!query.step()) return ERROR_FILE_NOT_FOUND;
         if (type) *type = static_cast<DWORD>(query.integer(0));
         return deliver(query.bytes(1), data, dataSize);
@@ -422,7 +403,7 @@ LONG WINAPI RegSetValueExA(HKEY key, LPCSTR valueName, DWORD, DWORD type, const 
         std::string name = valueNameOf(valueName);
         upsert.bind(1, *owner);
         upsert.bind(2, name);
-        upsert.bind(3, foldName(name));
+        upsert.bind(3, standin::foldName932(name));
         upsert.bind(4, static_cast<int64_t>(type));
         upsert.bind(5, std::string_view(reinterpret_cast<const char*>(data), dataSize));
         upsert.step();
@@ -442,7 +423,7 @@ LONG WINAPI RegDeleteValueA(HKEY key, LPCSTR valueName) {
         if (!keyExists(connection, *owner)) return ERROR_KEY_DELETED;
         Statement remove(connection, "DELETE FROM vals WHERE key = ? AND folded = ?");
         remove.bind(1, *owner);
-        remove.bind(2, foldName(valueNameOf(valueName)));
+        remove.bind(2, standin::foldName932(valueNameOf(valueName)));
         remove.step();
         if (sqlite3_changes(connection.db) == 0) return ERROR_FILE_NOT_FOUND;
         touchKey(connection, *owner);

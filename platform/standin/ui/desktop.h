@@ -78,6 +78,8 @@ std::condition_variable_any& wake();
 // DestroyWindow.
 Window* findWindow(HWND handle);
 Window* createWindowRecord();
+// The control of a dialog with this ID, or null. Call with the lock held.
+Window* controlOf(HWND dialog, int id);
 std::vector<Window*> windowsOfThread(std::thread::id thread);
 // Calls the window's procedure on this thread (the lock must not be held).
 LRESULT callWindow(HWND window, UINT message, WPARAM wParam, LPARAM lParam);

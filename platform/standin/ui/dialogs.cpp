@@ -34,16 +34,6 @@ ControlKind kindOf(const DialogItem& item) {
     return ControlKind::Other;
 }
 
-Window* controlOf(HWND dialog, int id) {
-    Window* window = findWindow(dialog);
-    if (!window) return nullptr;
-    for (HWND handle : window->controls) {
-        Window* control = findWindow(handle);
-        if (control && control->id == id) return control;
-    }
-    return nullptr;
-}
-
 void emitProgress(Window* bar) {
     Window* dialog = findWindow(bar->parent);
     if (!dialog || !dialog->shown) return;
@@ -250,6 +240,16 @@ HWND createDialog(const DialogTemplate& dialogTemplate, int templateId, HWND own
 }
 
 }  // namespace
+
+Window* controlOf(HWND dialog, int id) {
+    Window* window = findWindow(dialog);
+    if (!window) return nullptr;
+    for (HWND handle : window->controls) {
+        Window* control = findWindow(handle);
+        if (control && control->id == id) return control;
+    }
+    return nullptr;
+}
 
 LRESULT defaultDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {

@@ -13,16 +13,6 @@ namespace {
 // hanging it.
 constexpr auto kPatience = std::chrono::seconds(60);
 
-ui::Window* controlOf(HWND dialog, int id) {
-    ui::Window* window = ui::findWindow(dialog);
-    if (!window) return nullptr;
-    for (HWND handle : window->controls) {
-        ui::Window* control = ui::findWindow(handle);
-        if (control && control->id == id) return control;
-    }
-    return nullptr;
-}
-
 }  // namespace
 
 Driver::Driver() = default;
@@ -99,7 +89,7 @@ HWND Driver::dialog() {
 std::string Driver::text(int controlId) {
     HWND open = dialog();
     std::lock_guard<std::recursive_mutex> hold(ui::desktopLock());
-    ui::Window* control = controlId == 0 ? ui::findWindow(open) : controlOf(open, controlId);
+    ui::Window* control = controlId == 0 ? ui::findWindow(open) : ui::controlOf(open, controlId);
     std::string utf8;
     if (!control || !cp932ToUtf8(control->text, utf8)) return "<none>";
     return utf8;
@@ -108,20 +98,20 @@ std::string Driver::text(int controlId) {
 bool Driver::enabled(int controlId) {
     HWND open = dialog();
     std::lock_guard<std::recursive_mutex> hold(ui::desktopLock());
-    ui::Window* control = controlOf(open, controlId);
+    ui::Window* control = ui::controlOf(open, controlId);
     return control && control->enabled;
 }
 
 bool Driver::exists(int controlId) {
     HWND open = dialog();
     std::lock_guard<std::recursive_mutex> hold(ui::desktopLock());
-    return controlOf(open, controlId) != nullptr;
+    return ui::controlOf(open, controlId) != nullptr;
 }
 
 StaticLook Driver::look(int controlId) {
     HWND open = dialog();
     std::lock_guard<std::recursive_mutex> hold(ui::desktopLock());
-    ui::Window* control = controlOf(open, controlId);
+    ui::Window* control = ui::controlOf(open, controlId);
     if (!control) return {};
     const ui::Appearance& a = control->appearance;
     return StaticLook{a.painted, a.bold, a.textColor, a.backgroundColor, a.backgroundMode, a.answer};

@@ -24,23 +24,6 @@ struct Published {
 std::mutex publishedLock;
 std::map<HWND, Published> published;
 
-bool isLeadByte(unsigned char c) { return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC); }
-
-bool sameClassName(const std::string& a, const std::string& b) {
-    if (a.size() != b.size()) return false;
-    for (size_t i = 0; i < a.size(); ++i) {
-        unsigned char x = static_cast<unsigned char>(a[i]);
-        unsigned char y = static_cast<unsigned char>(b[i]);
-        if (isLeadByte(x)) {
-            if (x != y || i + 1 >= a.size() || a[i + 1] != b[i + 1]) return false;
-            ++i;
-            continue;
-        }
-        if (tolower(x) != tolower(y)) return false;
-    }
-    return true;
-}
-
 std::string windowsFolder() {
     std::string folder = machinePath("windows");
     if (!folder.empty()) mkdir(folder.c_str(), 0755);
@@ -129,7 +112,7 @@ bool otherProgramHasWindow(const char* className, const char* title) {
         std::string foundClass, foundTitle;
         bool readable = readRecord(fd, foundClass, foundTitle);
         close(fd);
-        if (readable && (!className || sameClassName(foundClass, className)) &&
+        if (readable && (!className || foldName932(foundClass) == foldName932(className)) &&
             (!title || foundTitle == title)) {
             found = true;
             break;

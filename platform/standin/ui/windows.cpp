@@ -22,22 +22,8 @@ Desktop& desktop() {
     return state;
 }
 
-bool isLeadByte(unsigned char c) { return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC); }
-
-// Class names compare without regard to the case of single-byte letters; the trail byte of a
-// double-byte character is never a letter.
-std::string foldClassName(const char* name) {
-    std::string folded = name ? name : "";
-    for (size_t i = 0; i < folded.size(); ++i) {
-        unsigned char c = static_cast<unsigned char>(folded[i]);
-        if (isLeadByte(c)) {
-            ++i;
-        } else if (c >= 'A' && c <= 'Z') {
-            folded[i] = static_cast<char>(c + 32);
-        }
-    }
-    return folded;
-}
+// Class names compare without regard to the case of single-byte letters.
+std::string foldClassName(const char* name) { return foldName932(name ? name : ""); }
 
 // Messages that a control of ours answers itself.
 LRESULT controlProc(HWND handle, UINT message, WPARAM wParam, LPARAM lParam);
