@@ -1,5 +1,6 @@
 # The program's resources. add_program_resources(<target> <rc file>) gives a target the
-# resources of one .rc file. On the native Linux build windres compiles the .rc to a .res in the
+# resources of one .rc file. On Windows the toolchain's resource compiler compiles the .rc into
+# the executable, as any Windows program has its resources. On the native Linux build windres compiles the .rc to a .res in the
 # build folder, and the .res bytes become a generated source that defines standinResources and
 # standinResourcesSize (declared in platform/standin/resources.h) for the stand-in to read.
 #
@@ -34,6 +35,16 @@ function(add_program_resources target rc_file)
   get_filename_component(rc_path "${rc_file}" ABSOLUTE BASE_DIR "${CMAKE_CURRENT_SOURCE_DIR}")
   get_filename_component(rc_dir "${rc_path}" DIRECTORY)
   get_filename_component(rc_name "${rc_path}" NAME_WE)
+  # windres names no dependencies, and the .rc's folder holds only what it compiles in (its
+  # header, icon and manifest): any change there recompiles it.
+  file(GLOB rc_inputs CONFIGURE_DEPENDS "${rc_dir}/*")
+  if(WIN32)
+    target_sources(${target} PRIVATE "${rc_path}")
+    target_include_directories(${target} PRIVATE "${rc_dir}")
+    set_source_files_properties("${rc_path}" TARGET_DIRECTORY ${target}
+      PROPERTIES OBJECT_DEPENDS "${rc_inputs}")
+    return()
+  endif()
   if(NOT WINDRES_EXECUTABLE)
     message(FATAL_ERROR "windres is needed for ${rc_path}: run scripts/install-deps")
   endif()
@@ -41,9 +52,6 @@ function(add_program_resources target rc_file)
   set(out_dir "${CMAKE_CURRENT_BINARY_DIR}/${target}_resources")
   set(res_file "${out_dir}/${rc_name}.res")
   set(source_file "${out_dir}/${rc_name}_res.cpp")
-  # windres names no dependencies, and the .rc's folder holds only what it compiles in (its
-  # header, icon and manifest): any change there recompiles it.
-  file(GLOB rc_inputs CONFIGURE_DEPENDS "${rc_dir}/*")
 
   # The host compiler preprocesses the .rc: a mingw gcc need not be installed for this build.
   add_custom_command(
