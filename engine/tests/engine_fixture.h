@@ -1,4 +1,5 @@
-// A fresh stand-in machine with the product's tables, for the engine's tests.
+// A fresh machine with the product's tables, for the engine's tests: the stand-in's on Linux,
+// the real one under Wine (see engine/tests/machine.h).
 #pragma once
 
 #include <gtest/gtest.h>
@@ -6,8 +7,10 @@
 #include <string>
 
 #include "engine/setup_engine.h"
+#include "engine/tests/machine.h"
 #include "front/config.h"
-#include "platform/standin/test_machine.h"
+
+using testbed::TestMachine;
 
 // The install list as start-up hands it over: the product's executable in slot 0.
 inline const char* const* startupInstallList() {
@@ -18,11 +21,16 @@ inline const char* const* startupInstallList() {
 }
 
 struct EngineTest : testing::Test {
-    // The program lives in C:\Game unless a test says otherwise.
+#ifndef _WIN32
+    // The program lives in C:\Game unless a test says otherwise; on Windows it is the test
+    // program, wherever that is.
     EngineTest() { standin::setModulePath(machine.path("drive_c/Game/update.exe")); }
+#endif
     ~EngineTest() override {
         engine.release();
+#ifndef _WIN32
         standin::setModulePath("");
+#endif
     }
 
     void initialise() {
@@ -30,6 +38,12 @@ struct EngineTest : testing::Test {
                           makerName, productTitle, productFolder, requiredMegabytesSetting);
     }
 
-    standin::TestMachine machine;
+    TestMachine machine;
     SetupEngine engine;
 };
+
+// Tests of what only the stand-in can play: drives and labels from its drives file, injected
+// failures, a program path of the test's choosing. Built on Linux only.
+#ifndef _WIN32
+struct StandinOnlyEngineTest : EngineTest {};
+#endif

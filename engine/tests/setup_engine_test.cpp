@@ -64,6 +64,14 @@ TEST_F(EngineTest, InitialiseCopiesTheListsWithTheExecutableFirst) {
     EXPECT_EQ(engine.requiredMegabytes, 3570u);
 }
 
+// Without a disc the source is the product folder beside the program, wherever that is.
+TEST_F(EngineTest, WithoutADiscTheSourceIsBesideTheProgram) {
+    initialise();
+    EXPECT_EQ(engine.sourceDir, testbed::programFolder() + "\\VELMORANT");
+    EXPECT_EQ(engine.moduleDir, testbed::programFolder());
+}
+
+#ifndef _WIN32
 // Each row is a machine: its drives, the files on them, and where the source is found.
 struct SourceCase {
     const char* name;
@@ -108,7 +116,7 @@ const SourceCase kSourceCases[] = {
      "e:\\VELMORANT"},
 };
 
-TEST_F(EngineTest, SourceSearch) {
+TEST_F(StandinOnlyEngineTest, SourceSearch) {
     for (const SourceCase& row : kSourceCases) {
         SCOPED_TRACE(row.name);
         standin::TestMachine rowMachine;
@@ -126,7 +134,7 @@ TEST_F(EngineTest, SourceSearch) {
     }
 }
 
-TEST_F(EngineTest, OnlyTheFirstLabelSlotIsCompared) {
+TEST_F(StandinOnlyEngineTest, OnlyTheFirstLabelSlotIsCompared) {
     machine.writeFile("drives", std::string(kFixedC) + "e: cdrom SECOND disc_e\n");
     machine.writeFile("disc_e/VELMORANT/velmorant.exe", "");
     const char* labels[] = {"FIRST", "SECOND", nullptr};
@@ -135,7 +143,7 @@ TEST_F(EngineTest, OnlyTheFirstLabelSlotIsCompared) {
     EXPECT_STREQ(engine.sourceDir, kProgramSource);
 }
 
-TEST_F(EngineTest, AnEmptyLabelListMatchesAnEmptyLabel) {
+TEST_F(StandinOnlyEngineTest, AnEmptyLabelListMatchesAnEmptyLabel) {
     machine.writeFile("drives", std::string(kFixedC) + "e: cdrom \"\" disc_e\n");
     machine.writeFile("disc_e/VELMORANT/velmorant.exe", "");
     const char* labels[] = {nullptr};
@@ -145,14 +153,14 @@ TEST_F(EngineTest, AnEmptyLabelListMatchesAnEmptyLabel) {
 }
 
 // The program's folder is cut at its last separator, never at the second byte of a character.
-TEST_F(EngineTest, ProgramFolderWithDoubleByteNames) {
+TEST_F(StandinOnlyEngineTest, ProgramFolderWithDoubleByteNames) {
     standin::setModulePath(machine.path(standin::utf8(u8"drive_c/表示/ソ.exe")));
     initialise();
     EXPECT_STREQ(engine.moduleDir, "C:\\表示");
     EXPECT_STREQ(engine.sourceDir, "C:\\表示\\VELMORANT");
 }
 
-TEST_F(EngineTest, AProgramFolderTooLongForTheSourceLeavesItEmpty) {
+TEST_F(StandinOnlyEngineTest, AProgramFolderTooLongForTheSourceLeavesItEmpty) {
     std::string folder = "drive_c/" + std::string(125, 'a') + "/" + std::string(125, 'b');
     standin::setModulePath(machine.path(folder + "/u"));
     initialise();
@@ -160,7 +168,7 @@ TEST_F(EngineTest, AProgramFolderTooLongForTheSourceLeavesItEmpty) {
     EXPECT_STREQ(engine.sourceDir, "");
 }
 
-TEST_F(EngineTest, AProgramPathTooLongForTheBufferIsNotCut) {
+TEST_F(StandinOnlyEngineTest, AProgramPathTooLongForTheBufferIsNotCut) {
     std::string folder = "drive_c/" + std::string(200, 'a') + "/" + std::string(100, 'b');
     standin::setModulePath(machine.path(folder + "/update.exe"));
     initialise();
@@ -168,7 +176,7 @@ TEST_F(EngineTest, AProgramPathTooLongForTheBufferIsNotCut) {
     EXPECT_STREQ(engine.sourceDir, "");
 }
 
-TEST_F(EngineTest, ClassifyDriveMapsEveryType) {
+TEST_F(StandinOnlyEngineTest, ClassifyDriveMapsEveryType) {
     machine.writeFile("drives",
                       "c: fixed \"\" drive_c\nd: cdrom X d\ne: removable X e\nf: ramdisk X f\n"
                       "g: remote X g\n");
@@ -182,6 +190,7 @@ TEST_F(EngineTest, ClassifyDriveMapsEveryType) {
         EXPECT_EQ(engine.classifyDrive(row.root, label, sizeof label), row.expected) << row.root;
     }
 }
+#endif
 
 TEST_F(EngineTest, ReleaseWithoutListsStillClosesTheKey) {
     ASSERT_TRUE(engine.createInstallKey(registryKey));
