@@ -8,6 +8,8 @@
 //   dialog                print whether the dialog is still there
 //   exit                  wait for the program's end; print its exit code
 //   second                run a second instance while the first one runs; print its exit code
+//   rect                  print the dialog's place on the screen: left top width height
+//   until <path>          wait until a file exists (another program's signal)
 //   stat <path>           print a file's attributes, size and last write time
 //   attributes <path> <hex>  set a file's attributes
 #include <windows.h>
@@ -198,6 +200,19 @@ int main(int argc, char** argv) {
             PROCESS_INFORMATION second = startProcess(program.path);
             printf("second exit %lu\n", waitForExit(second.hProcess));
             CloseHandle(second.hProcess);
+        } else if (step == "rect") {
+            RECT rect{};
+            if (!GetWindowRect(program.dialog, &rect)) fail("GetWindowRect");
+            printf("rect %ld %ld %ld %ld\n", rect.left, rect.top, rect.right - rect.left,
+                   rect.bottom - rect.top);
+        } else if (step == "until") {
+            const char* path = argument();
+            int waited = 0;
+            for (; GetFileAttributesA(path) == INVALID_FILE_ATTRIBUTES && waited < kPatienceMs;
+                 waited += kPollMs) {
+                Sleep(kPollMs);
+            }
+            if (waited >= kPatienceMs) fail("no signal");
         } else if (step == "stat") {
             printFileState(argument());
         } else if (step == "attributes") {
