@@ -40,7 +40,8 @@ echo "old zom" > "$drive_c/Installed/zom.pac"
 echo "old yk" > "$drive_c/Installed/yk.pac"
 
 # Without an install record: the warning, the dialog stays, Cancel ends with 0.
-drive start click 1008 box 1 dialog click 1008 box 1 dialog click 2 exit > "$work/unrecorded.out"
+drive start click 1008 box 1 dialog click 1008 box 1 dialog click 2 exit > "$work/unrecorded.out" ||
+  fail "the driver stopped"
 cat > "$work/unrecorded.expected" <<'END'
 dialog "ヴェルモラント Updata"
   1008 "アップデート"
@@ -66,7 +67,7 @@ run reg add "$key" /v InstType /t REG_DWORD /d 2 /f > /dev/null
 drive attributes 'C:\Installed\zom.pac' 3 start second click 1008 box 1 exit \
   stat 'C:\Installed\zom.pac' stat 'C:\Game\VELMORANT\zom.pac' \
   stat 'C:\Installed\wix_6.pac' stat 'C:\Game\VELMORANT\wix_6.pac' stat 'C:\Installed\stranger.pac' \
-  > "$work/update.out"
+  > "$work/update.out" || fail "the driver stopped"
 cat > "$work/update.expected" <<'END'
 dialog "ヴェルモラント Updata"
   1008 "アップデート"
