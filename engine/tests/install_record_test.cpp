@@ -59,6 +59,7 @@ TEST_F(EngineTest, WriteStoresTextsWithTwoZeroBytesAndTheTypeAsFourBytes) {
     engine.installType = 2;
     ASSERT_TRUE(engine.writeInstallRecord());
     EXPECT_EQ(engine.installKey, nullptr);
+    EXPECT_EQ(standin::openRegistryKeys(), 0u);
 
     StoredValue dir = storedValue("Dir");
     EXPECT_EQ(dir.type, static_cast<DWORD>(REG_SZ));
@@ -89,6 +90,7 @@ TEST_F(EngineTest, ReadTakesAllThreeValues) {
     EXPECT_STREQ(engine.sourceDir, "q:\\VELMORANT");
     EXPECT_EQ(engine.installType, 1u);
     EXPECT_EQ(engine.installKey, nullptr);
+    EXPECT_EQ(standin::openRegistryKeys(), 0u);
 }
 
 TEST_F(EngineTest, InitialiseWithARecordTakesItWhateverTheSearchFound) {
@@ -103,6 +105,7 @@ TEST_F(EngineTest, InitialiseWithARecordTakesItWhateverTheSearchFound) {
     EXPECT_STREQ(engine.installDir, "d:\\Games\\VANTRE\\VELMORANT");
     EXPECT_EQ(engine.installType, 2u);
     EXPECT_EQ(engine.installKey, nullptr);
+    EXPECT_EQ(standin::openRegistryKeys(), 0u);
 }
 
 TEST_F(EngineTest, InitialiseWithoutARecordIsNotInstalled) {
@@ -110,6 +113,7 @@ TEST_F(EngineTest, InitialiseWithoutARecordIsNotInstalled) {
     EXPECT_EQ(engine.installed, 0);
     EXPECT_STREQ(engine.installDir, "");
     EXPECT_EQ(engine.installKey, nullptr);
+    EXPECT_EQ(standin::openRegistryKeys(), 0u);
 }
 
 TEST_F(EngineTest, ARecordWithoutInstTypeKeepsTheValuesBeforeIt) {
@@ -121,6 +125,7 @@ TEST_F(EngineTest, ARecordWithoutInstTypeKeepsTheValuesBeforeIt) {
     EXPECT_STREQ(engine.sourceDir, "q:\\VELMORANT");
     EXPECT_EQ(engine.installType, 0u);
     EXPECT_EQ(engine.installKey, nullptr);
+    EXPECT_EQ(standin::openRegistryKeys(), 0u);
 }
 
 // Each row stores one value over a complete record and says whether the read still succeeds.
@@ -157,6 +162,7 @@ TEST_F(EngineTest, ReadOfStoredValuesOfEveryShape) {
         SetupEngine fresh;
         EXPECT_EQ(fresh.readInstallRecord(), row.reads);
         EXPECT_EQ(fresh.installKey, nullptr);
+        EXPECT_EQ(standin::openRegistryKeys(), 0u);
         EXPECT_LT(strlen(fresh.installDir), sizeof fresh.installDir);
         if (row.installDir) {
             EXPECT_STREQ(fresh.installDir, row.installDir);
@@ -178,16 +184,20 @@ TEST_F(EngineTest, AFailedWriteClosesTheKeyAndKeepsWhatWasWritten) {
     strcpy(engine.installDir, "c:\\x");
     EXPECT_FALSE(engine.writeInstallRecord());
     EXPECT_EQ(engine.installKey, nullptr);
+    EXPECT_EQ(standin::openRegistryKeys(), 0u);
     EXPECT_TRUE(keyExists(registryKey));  // the caller deletes it
 }
 
 TEST_F(EngineTest, OpeningAKeyClosesTheOneOpenBefore) {
     ASSERT_TRUE(engine.createInstallKey(registryKey));
     ASSERT_TRUE(engine.openInstallKey(registryKey));
+    EXPECT_EQ(standin::openRegistryKeys(), 1u);
     engine.closeInstallKey();
     EXPECT_EQ(engine.installKey, nullptr);
+    EXPECT_EQ(standin::openRegistryKeys(), 0u);
     EXPECT_FALSE(engine.openInstallKey("SOFTWARE\\VANTRE\\missing"));
     EXPECT_EQ(engine.installKey, nullptr);
+    EXPECT_EQ(standin::openRegistryKeys(), 0u);
 }
 
 }  // namespace

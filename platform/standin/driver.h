@@ -48,7 +48,7 @@ struct Driver {
     std::string text(int controlId);  // UTF-8
     bool enabled(int controlId);
     bool exists(int controlId);
-    StaticLook look(int controlId);
+    StaticLook look(int controlId);  // after painting what waits to be painted
     RECT dialogRect();
     HWND dialog();
 

@@ -533,3 +533,11 @@ LONG WINAPI RegCloseKey(HKEY key) {
         return closeHandle(key) ? ERROR_SUCCESS : ERROR_INVALID_HANDLE;
     });
 }
+
+namespace standin {
+size_t openRegistryKeys() {
+    HandleTable& table = handleTable();
+    std::lock_guard<std::mutex> guard(table.lock);
+    return table.keys.size();
+}
+}  // namespace standin

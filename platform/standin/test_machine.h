@@ -33,6 +33,9 @@ struct TestMachine {
     bool hadPreviousRoot = false;
 };
 
+// Registry key handles of this process that are open now.
+size_t openRegistryKeys();
+
 // Makes GetModuleFileNameA answer for a program at this host path (empty: the real one).
 void setModulePath(const std::string& hostPath);
 

@@ -260,6 +260,9 @@ LRESULT defaultDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lPara
         case WM_CLOSE:
             sendCommand(dialog, IDCANCEL, GetDlgItem(dialog, IDCANCEL));
             return 0;
+        case WM_PAINT:
+            paintDirtyStatics(dialog);
+            return 0;
         case DM_GETDEFID: {
             std::lock_guard<std::recursive_mutex> hold(desktopLock());
             Window* window = findWindow(dialog);

@@ -110,6 +110,8 @@ bool Driver::exists(int controlId) {
 
 StaticLook Driver::look(int controlId) {
     HWND open = dialog();
+    // Paints what waits to be painted first, as UpdateWindow does.
+    SendMessageA(open, WM_PAINT, 0, 0);
     std::lock_guard<std::recursive_mutex> hold(ui::desktopLock());
     ui::Window* control = ui::controlOf(open, controlId);
     if (!control) return {};
