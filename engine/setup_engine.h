@@ -105,6 +105,19 @@ struct SetupEngine {
     // them the sources' times and tells the user whether every one arrived.
     void runUpdate();
 
+    // Copies the selected entries of the copy range from sourceDir to installDir on a worker
+    // thread, keeping the status line, the clock and the progress bar up to date meanwhile. True
+    // when the run ended without a cancel request.
+    bool copyInBackground();
+    // The total size of the selected entries of the copy range in sourceDir (modulo 2^32).
+    uint32_t selectedBytes();
+    void initProgress(uint16_t maximum);
+    void stepProgress();
+    // Brings the bar up to bytesCopied.
+    void updateProgress();
+    // The engine's status texts, on the file line of the main dialog.
+    void showStatus(const char* text);
+
     // The install record (HKEY_LOCAL_MACHINE\registryKey: Dir, CD, InstType). After each of
     // these returns, installKey is closed.
     bool readInstallRecord();

@@ -12,7 +12,8 @@ namespace standin {
 
 // The machine root as a host path without a trailing slash: $WINDOWS_ROOT, else a default under
 // the user's data folder. Created on first use with the default drives file and drive c:'s
-// folder. Empty when it cannot be made (the reason is on standard error).
+// folder, which holds Program Files and the common start menu's Programs folder. Empty when it
+// cannot be made (the reason is on standard error).
 std::string machineRoot();
 
 // A host path inside the machine root.

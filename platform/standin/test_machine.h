@@ -33,6 +33,10 @@ struct TestMachine {
     bool hadPreviousRoot = false;
 };
 
+// Replaces the clock behind timeGetTime (empty: the real one).
+using Clock = std::function<DWORD()>;
+void setClock(Clock clock);
+
 // Registry key handles of this process that are open now.
 size_t openRegistryKeys();
 
@@ -44,6 +48,10 @@ void setModulePath(const std::string& hostPath);
 // short, then every one fails with errnoValue (ENOSPC for a full disk, EIO) until cleared.
 void failHostWrites(uint64_t afterBytes, int errnoValue);
 void failHostReads(uint64_t afterBytes, int errnoValue);
+// Calls the watcher after each file content write that moved bytes, on the writing thread, with
+// the bytes written in all since it was set; cleared with the faults.
+using HostWriteWatcher = std::function<void(uint64_t written)>;
+void watchHostWrites(HostWriteWatcher watcher);
 void clearHostFaults();
 
 // Answers MessageBoxA in place of the user: gets the owner, text and caption (code page 932) and

@@ -9,15 +9,6 @@
 namespace standin::ui {
 namespace {
 
-// Progress bar messages.
-constexpr UINT kSetRange = WM_USER + 1;
-constexpr UINT kSetPos = WM_USER + 2;
-constexpr UINT kDeltaPos = WM_USER + 3;
-constexpr UINT kSetStep = WM_USER + 4;
-constexpr UINT kStepIt = WM_USER + 5;
-constexpr UINT kSetRange32 = WM_USER + 6;
-constexpr UINT kGetPos = WM_USER + 8;
-
 int pixelsX(int units) { return (units * kBaseUnitX + 2) / 4; }
 int pixelsY(int units) { return (units * kBaseUnitY + 4) / 8; }
 
@@ -302,39 +293,39 @@ LRESULT controlMessage(HWND handle, UINT message, WPARAM wParam, LPARAM lParam) 
     if (control->kind != ControlKind::Progress) return 0;
     int previous = control->position;
     switch (message) {
-        case kSetRange:
+        case PBM_SETRANGE:
             control->rangeMin = LOWORD(lParam);
             control->rangeMax = HIWORD(lParam);
             previous = MAKELPARAM(control->rangeMin, control->rangeMax);
             break;
-        case kSetRange32:
+        case PBM_SETRANGE32:
             control->rangeMin = static_cast<int>(wParam);
             control->rangeMax = static_cast<int>(lParam);
             break;
-        case kSetPos:
+        case PBM_SETPOS:
             control->position = static_cast<int>(wParam);
             break;
-        case kDeltaPos:
+        case PBM_DELTAPOS:
             control->position += static_cast<int>(wParam);
             break;
-        case kSetStep:
+        case PBM_SETSTEP:
             previous = control->step;
             control->step = static_cast<int>(wParam);
             break;
-        case kStepIt:
+        case PBM_STEPIT:
             // Past the top of the range the bar starts again from the bottom.
             control->position += control->step;
             if (control->position > control->rangeMax) {
                 control->position = control->rangeMin + (control->position - control->rangeMax);
             }
             break;
-        case kGetPos:
+        case PBM_GETPOS:
             return control->position;
         default:
             return 0;
     }
     control->position = std::clamp(control->position, control->rangeMin, std::max(control->rangeMin, control->rangeMax));
-    if (message != kSetStep) emitProgress(control);
+    if (message != PBM_SETSTEP) emitProgress(control);
     return previous;
 }
 
