@@ -187,4 +187,24 @@ void WINAPI ExitThread(DWORD exitCode);
 DWORD WINAPI GetCurrentThreadId();
 // 0 gives the rest of the time slice to another thread.
 void WINAPI Sleep(DWORD milliseconds);
+// ---- Searches and volumes
+
+typedef union _ULARGE_INTEGER {
+    struct {
+        DWORD LowPart;
+        DWORD HighPart;
+    } u;
+    uint64_t QuadPart;
+} ULARGE_INTEGER, *PULARGE_INTEGER;
+
+
+// The entries of a folder whose names match the last component of fileName (* and ? allowed,
+// without regard to the case of single-byte letters). INVALID_HANDLE_VALUE with
+// ERROR_FILE_NOT_FOUND when none does; the search is released with FindClose.
+HANDLE WINAPI FindFirstFileA(LPCSTR fileName, LPWIN32_FIND_DATAA findData);
+BOOL WINAPI FindNextFileA(HANDLE search, LPWIN32_FIND_DATAA findData);
+BOOL WINAPI FindClose(HANDLE search);
+// The volume's free bytes: for the caller, in all, and free in all. Any output may be null.
+BOOL WINAPI GetDiskFreeSpaceExA(LPCSTR directory, PULARGE_INTEGER freeBytesAvailable,
+                                PULARGE_INTEGER totalBytes, PULARGE_INTEGER totalFreeBytes);
 #endif

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <thread>
 
 #include "platform/win_types.h"
 
@@ -59,5 +60,19 @@ void clearHostFaults();
 using MessageBoxAnswerer =
     std::function<int(HWND owner, const std::string& text, const std::string& caption, UINT type)>;
 void setMessageBoxAnswerer(MessageBoxAnswerer answerer);
+
+// COM calls a thread made: every CoInitialize, failed ones too, and every CoUninitialize.
+struct ComCalls {
+    unsigned initializes = 0;
+    unsigned uninitializes = 0;
+};
+ComCalls comCallsOf(std::thread::id thread);
+// Forgets the calls of every thread.
+void clearComCalls();
+// Shell link objects that are alive now.
+size_t liveShellLinks();
+// Item lists the shell handed out (the folder-browse dialog, IShellLinkA::GetIDList) and that
+// are not yet freed.
+size_t liveItemLists();
 
 }  // namespace standin

@@ -72,6 +72,17 @@ void Driver::key(const char* name) {
 
 void Driver::answer(const char* word) { ui::pushUserCommand(ui::UserCommand{ui::UserCommand::Answer, 0, word}); }
 
+void Driver::folder(const std::string& windowsPath) {
+    std::string cp932;
+    if (!utf8ToCp932(windowsPath, cp932)) {
+        reportProblem("the driver's folder is no UTF-8 path of code page 932 characters");
+        return;
+    }
+    ui::pushUserCommand(ui::UserCommand{ui::UserCommand::Folder, 0, cp932});
+}
+
+void Driver::cancelFolder() { ui::pushUserCommand(ui::UserCommand{ui::UserCommand::FolderCancel, 0, ""}); }
+
 void Driver::endInput() { ui::endUserInput(); }
 
 int Driver::finish() {
