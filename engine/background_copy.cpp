@@ -30,6 +30,8 @@ constexpr uint16_t kProgressSteps = 1000;
 
 std::mutex currentNameLock;
 char currentName[kCurrentNameSize];
+// Whether currentName holds a name: the monitoring loop asks on every pass, without the lock.
+std::atomic<bool> currentNameSet{false};
 
 // The total of the run, for a bar over fewer bytes than it has steps.
 std::atomic<uint32_t> selectedTotal{0};
@@ -72,6 +74,7 @@ DWORD WINAPI copyWorker(LPVOID parameter) {
 void setCurrentName(const char* name) {
     std::lock_guard<std::mutex> hold(currentNameLock);
     copyTextCut(currentName, sizeof currentName, name);
+    currentNameSet = currentName[0] != '\0';
 }
 
 void currentNameCopy(char (&out)[kCurrentNameSize]) {
@@ -85,10 +88,10 @@ void setStatusText(const char* text, int line) {
 }
 
 void updateStatusLine() {
-    char name[kCurrentNameSize];
-    currentNameCopy(name);
-    if (name[0] == '\0') return;
+    if (!currentNameSet) return;
     if (passCounter == 0) {
+        char name[kCurrentNameSize];
+        currentNameCopy(name);
         char text[1024];
         formatText(text, sizeof text, "%s %s", name, spinnerGlyphs[spinnerIndex]);
         spinnerIndex = (spinnerIndex + 1) % 4;

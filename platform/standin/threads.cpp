@@ -36,6 +36,8 @@ std::set<ThreadRecord*> liveHandles;
 
 std::mutex clockLock;
 standin::Clock replacedClock;
+// Read on every call without the lock: the real clock needs none.
+std::atomic<bool> clockReplaced{false};
 
 void* runThread(void* argument) {
     ThreadStart start = *static_cast<ThreadStart*>(argument);
@@ -61,6 +63,7 @@ bool closeThreadHandle(HANDLE handle) {
 
 void setClock(Clock clock) {
     std::lock_guard<std::mutex> hold(clockLock);
+    clockReplaced = static_cast<bool>(clock);
     replacedClock = std::move(clock);
 }
 
@@ -115,7 +118,7 @@ void WINAPI Sleep(DWORD milliseconds) {
 }
 
 DWORD WINAPI timeGetTime() {
-    {
+    if (clockReplaced) {
         std::lock_guard<std::mutex> hold(clockLock);
         if (replacedClock) return replacedClock();
     }
