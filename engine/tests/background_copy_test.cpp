@@ -10,27 +10,12 @@
 #include "engine/background_copy.h"
 #include "engine/main_dialog.h"
 #include "engine/tests/engine_fixture.h"
+#include "engine/tests/status_dialog.h"
 #include "platform/standin/driver.h"
 #include "platform/timer.h"
 #include "platform/user.h"
 
 namespace {
-
-constexpr int kStatusDialog = 901;
-
-INT_PTR CALLBACK statusDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
-    if (message == WM_INITDIALOG) return TRUE;
-    if (message == WM_COMMAND && LOWORD(wParam) == IDCANCEL) {
-        EndDialog(dialog, IDCANCEL);
-        return TRUE;
-    }
-    return FALSE;
-}
-
-int WINAPI runStatusDialog(HINSTANCE instance, HINSTANCE, LPSTR, int) {
-    DialogBoxParamA(instance, MAKEINTRESOURCEA(kStatusDialog), nullptr, statusDialogProc, 0);
-    return 0;
-}
 
 // The engine copies from c:\src to c:\dst with a dialog of its own showing the bar and lines.
 struct BackgroundCopyTest : EngineTest {
