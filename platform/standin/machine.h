@@ -33,6 +33,9 @@ Settings readSettings();
 // result given there, or `fallback` when the line gives none.
 bool injectedFailure(std::string_view operation, uint32_t fallback, uint32_t* result);
 
+// Threads that CreateThread started and that have not ended.
+int threadsRunning();
+
 // Every complaint about the machine's own files goes to standard error through here, so that a
 // bad line or a damaged file is never passed over in silence.
 void reportProblem(const std::string& message);

@@ -29,6 +29,13 @@ struct ThreadStart {
 };
 
 std::atomic<DWORD> nextThreadId{0x100};
+std::atomic<int> runningThreads{0};
+
+// Counts a started thread until it ends, whether it returns or calls ExitThread.
+struct RunningMark {
+    RunningMark() { ++runningThreads; }
+    ~RunningMark() { --runningThreads; }
+};
 thread_local DWORD currentThreadId = 0;
 
 std::mutex threadsLock;
@@ -40,6 +47,7 @@ standin::Clock replacedClock;
 std::atomic<bool> clockReplaced{false};
 
 void* runThread(void* argument) {
+    thread_local RunningMark running;
     ThreadStart start = *static_cast<ThreadStart*>(argument);
     delete static_cast<ThreadStart*>(argument);
     currentThreadId = start.id;
@@ -60,6 +68,8 @@ bool closeThreadHandle(HANDLE handle) {
     delete record;
     return true;
 }
+
+int threadsRunning() { return runningThreads; }
 
 void setClock(Clock clock) {
     std::lock_guard<std::mutex> hold(clockLock);

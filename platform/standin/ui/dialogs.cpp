@@ -160,14 +160,16 @@ void applyCommand(HWND dialogHandle, const UserCommand& command) {
     }
 }
 
-// A user who walks away: Escape, and when the dialog ignores that, its cancelling button.
+// A user who walks away: Escape, and when a dialog without a cancel button of its own ignores
+// that, its cancelling button, the last enabled push button besides the default one. A dialog
+// with a cancel button that stays open refuses to close for now, and is asked again later.
 void leaveDialog(HWND dialogHandle) {
     applyCommand(dialogHandle, UserCommand{UserCommand::KeyEscape, 0, ""});
     HWND cancelling = nullptr;
     {
         std::lock_guard<std::recursive_mutex> hold(desktopLock());
         Window* dialog = findWindow(dialogHandle);
-        if (!dialog || dialog->ended) return;
+        if (!dialog || dialog->ended || controlOf(dialogHandle, IDCANCEL)) return;
         for (HWND handle : dialog->controls) {
             Window* control = findWindow(handle);
             if (isPushButton(control) && control->enabled && control->id != IDCANCEL &&
