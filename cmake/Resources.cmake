@@ -1,6 +1,7 @@
-# The program's resources. add_program_resources(<target> <rc file>) gives a target the
-# resources of one .rc file. On Windows the toolchain's resource compiler compiles the .rc into
-# the executable, as any Windows program has its resources. On the native Linux build windres compiles the .rc to a .res in the
+# The program's resources. add_program_resources(<target> <rc file> [<folder>...]) gives a target
+# the resources of one .rc file; the folders are searched for what it includes besides its own.
+# On Windows the toolchain's resource compiler compiles the .rc into the executable, as any
+# Windows program has its resources. On the native Linux build windres compiles the .rc to a .res in the
 # build folder, and the .res bytes become a generated source that defines standinResources and
 # standinResourcesSize (declared in platform/standin/resources.h) for the stand-in to read.
 #
@@ -37,10 +38,19 @@ function(add_program_resources target rc_file)
   get_filename_component(rc_name "${rc_path}" NAME_WE)
   # windres names no dependencies, and the .rc's folder holds only what it compiles in (its
   # header, icon and manifest): any change there recompiles it.
+  set(include_args -I "${rc_dir}")
+  set(include_dirs "${rc_dir}")
   file(GLOB rc_inputs CONFIGURE_DEPENDS "${rc_dir}/*")
+  foreach(folder ${ARGN})
+    get_filename_component(folder "${folder}" ABSOLUTE BASE_DIR "${CMAKE_CURRENT_SOURCE_DIR}")
+    list(APPEND include_args -I "${folder}")
+    list(APPEND include_dirs "${folder}")
+    file(GLOB folder_inputs CONFIGURE_DEPENDS "${folder}/*")
+    list(APPEND rc_inputs ${folder_inputs})
+  endforeach()
   if(WIN32)
     target_sources(${target} PRIVATE "${rc_path}")
-    target_include_directories(${target} PRIVATE "${rc_dir}")
+    target_include_directories(${target} PRIVATE ${include_dirs})
     set_source_files_properties("${rc_path}" TARGET_DIRECTORY ${target}
       PROPERTIES OBJECT_DEPENDS "${rc_inputs}")
     return()
@@ -60,7 +70,7 @@ function(add_program_resources target rc_file)
     COMMAND "${WINDRES_EXECUTABLE}"
       "--preprocessor=${CMAKE_CXX_COMPILER}" --preprocessor-arg=-E --preprocessor-arg=-xc
       --preprocessor-arg=-DRC_INVOKED
-      -I "${rc_dir}" -O res -i "${rc_path}" -o "${res_file}"
+      ${include_args} -O res -i "${rc_path}" -o "${res_file}"
     DEPENDS ${rc_inputs}
     COMMENT "Compiling resources ${rc_path}"
     VERBATIM)

@@ -105,6 +105,44 @@ struct SetupEngine {
     // them the sources' times and tells the user whether every one arrived.
     void runUpdate();
 
+    // Copies the selected entries of the copy range from sourceDir to installDir on a worker
+    // thread, keeping the status line, the clock and the progress bar up to date meanwhile. True
+    // when the run ended without a cancel request.
+    bool copyInBackground();
+    // The total size of the selected entries of the copy range in sourceDir (modulo 2^32).
+    uint32_t selectedBytes();
+    void initProgress(uint16_t maximum);
+    void stepProgress();
+    // Brings the bar up to bytesCopied.
+    void updateProgress();
+    // The engine's status texts, on the file line of the main dialog.
+    void showStatus(const char* text);
+
+    // The install: free space, the install folder, the background copy, the install record and
+    // the Start-menu entries; what fails is undone as far as the steps before it allow. True
+    // when the product was installed.
+    bool runInstall();
+    // Asks, then deletes the listed files, the Start-menu entries and the install record. True
+    // when the product was uninstalled.
+    bool runUninstall();
+    // Deletes every file of both lists from dir, read-only ones too. Always true.
+    bool deleteInstalledFiles(const char* dir);
+    // Makes every folder along path, after asking when the path does not exist yet.
+    bool createFolderPath(const char* path);
+    bool ensureFolder(const char* path);
+    uint32_t freeDiskMegabytes(const char* dir);
+
+    // The Start-menu folder of the product with its three shortcuts, kind 0 in the common Start
+    // menu, kind 1 in its Programs folder. True when all three were saved.
+    bool createShortcut(const char* linkFolder, const char* targetDir, const char* targetFile,
+                        const char* linkName);
+    bool createStartMenuEntries(int kind);
+    void removeStartMenuEntries();
+    // Starts the installed product from its folder; false only when COM is refused.
+    bool launchProduct();
+    // Opens the readme of the install folder, or of the source before an install.
+    bool openReadme();
+
     // The install record (HKEY_LOCAL_MACHINE\registryKey: Dir, CD, InstType). After each of
     // these returns, installKey is closed.
     bool readInstallRecord();

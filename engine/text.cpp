@@ -23,6 +23,15 @@ void copyTextCut(char* out, size_t outSize, const char* text) {
     out[length] = '\0';
 }
 
+bool endsWithSeparator(const char* path) {
+    const char* last = nullptr;
+    for (const char* p = path; *p != '\0'; ++p) {
+        last = p;
+        if (isLeadByte932(static_cast<unsigned char>(*p)) && p[1] != '\0') ++p;
+    }
+    return last && *last == '\\';
+}
+
 char* lastSeparator(char* path) {
     char* last = nullptr;
     for (char* p = path; *p != '\0'; ++p) {

@@ -17,3 +17,5 @@ inline bool isLeadByte932(unsigned char c) { return (c >= 0x81 && c <= 0x9F) || 
 
 // The last backslash of a code page 932 path that is a separator, or null.
 char* lastSeparator(char* path);
+// Whether the path's last character is a backslash: a trailing 表 (95 5C) is not one.
+bool endsWithSeparator(const char* path);

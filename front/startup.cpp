@@ -1,5 +1,6 @@
-// Start-up: refuse a second instance, make the hidden main window, hand the engine the product's
-// tables, run the main dialog and then the outer loop until the quit message.
+// Start-up, shared by the update and setup programs: refuse a second instance, make the hidden
+// main window, hand the engine the product's tables, run the program's main dialog and then the
+// outer loop until the quit message.
 #include "front/startup.h"
 
 #include <cstdlib>
@@ -8,12 +9,10 @@
 #include "engine/setup_engine.h"
 #include "front/config.h"
 #include "front/resources/resource.h"
-#include "front/update_dialog.h"
 #include "platform/drawing.h"
 
 HWND hiddenWindow = nullptr;
 HINSTANCE appInstance = nullptr;
-FolderPicker folderPicker;
 
 namespace {
 // The engine's lists and key are given back when the program ends, after WinMain returned.
@@ -51,7 +50,7 @@ int createHiddenWindow(HINSTANCE instance, HINSTANCE previous, int showCommand,
     return 1;
 }
 
-int WINAPI WinMain(HINSTANCE instance, HINSTANCE previous, LPSTR, int showCommand) {
+int runProgram(HINSTANCE instance, HINSTANCE previous, int showCommand, int dialogId, DLGPROC dialogProc) {
     (void)releaseAtExit;
     if (!createHiddenWindow(instance, previous, showCommand, 1)) return 0;
     installFiles[0] = productExe;
@@ -59,7 +58,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE previous, LPSTR, int showComman
                            productTitle, productFolder, requiredMegabytesSetting);
     setupEngine.setProgressControl(IDC_PROGRESS);
     folderPicker.init(appInstance, hiddenWindow);
-    DialogBoxParamA(instance, MAKEINTRESOURCEA(IDD_UPDATE), hiddenWindow, mainDialogProc, 0);
+    DialogBoxParamA(instance, MAKEINTRESOURCEA(dialogId), hiddenWindow, dialogProc, 0);
     // The loop polls without waiting: every path that closes the dialog has posted the quit
     // message already.
     MSG msg;

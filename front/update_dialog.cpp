@@ -9,8 +9,6 @@
 #include "front/resources/resource.h"
 #include "platform/drawing.h"
 
-HWND mainDialog = nullptr;
-
 namespace {
 
 const char kMessageFormat[] = "%s　を\nアップデートしますか？";

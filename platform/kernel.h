@@ -135,4 +135,76 @@ BOOL WINAPI MoveFileExA(LPCSTR existingFileName, LPCSTR newFileName, DWORD flags
 BOOL WINAPI CreateDirectoryA(LPCSTR pathName, LPSECURITY_ATTRIBUTES securityAttributes);
 // Only an empty folder goes (ERROR_DIR_NOT_EMPTY); a file gives ERROR_DIRECTORY.
 BOOL WINAPI RemoveDirectoryA(LPCSTR pathName);
+
+// ---- Long paths, wide texts (for the shell)
+
+typedef char16_t WCHAR;  // UTF-16 units, as Windows' wchar_t holds them
+typedef WCHAR* LPWSTR;
+typedef const WCHAR* LPCWSTR;
+
+typedef struct _WIN32_FIND_DATAA {
+    DWORD dwFileAttributes;
+    FILETIME ftCreationTime;
+    FILETIME ftLastAccessTime;
+    FILETIME ftLastWriteTime;
+    DWORD nFileSizeHigh;
+    DWORD nFileSizeLow;
+    DWORD dwReserved0;
+    DWORD dwReserved1;
+    CHAR cFileName[MAX_PATH];
+    CHAR cAlternateFileName[14];
+} WIN32_FIND_DATAA, *PWIN32_FIND_DATAA, *LPWIN32_FIND_DATAA;
+
+// The path with each component spelled as the file system stores it (the drive letter as
+// given); 0 with ERROR_FILE_NOT_FOUND, or ERROR_PATH_NOT_FOUND when a folder on the way is
+// missing. Returns the length, or the size needed with the terminator when it does not fit.
+DWORD WINAPI GetLongPathNameA(LPCSTR shortPath, LPSTR longPath, DWORD size);
+
+#define CP_ACP 0
+#define CP_OEMCP 1
+#define CP_UTF8 65001
+#define MB_PRECOMPOSED 0x00000001
+#define MB_ERR_INVALID_CHARS 0x00000008
+#define ERROR_NO_UNICODE_TRANSLATION 1113L
+
+// Code page 932 (CP_ACP, CP_OEMCP, 932) or UTF-8 (CP_UTF8) to UTF-16. A length of -1 takes the
+// text with its terminator. Returns the units written, or needed when wideSize is 0; 0 with
+// ERROR_INSUFFICIENT_BUFFER when they do not fit. Bytes that are no character fail with
+// MB_ERR_INVALID_CHARS (ERROR_NO_UNICODE_TRANSLATION) and become U+FFFD without it.
+int WINAPI MultiByteToWideChar(UINT codePage, DWORD flags, LPCSTR text, int length, LPWSTR wide,
+                               int wideSize);
+// ---- Threads
+
+typedef DWORD(WINAPI* LPTHREAD_START_ROUTINE)(LPVOID parameter);
+
+// Starts the routine on a new thread (flags 0: at once). The handle is the caller's, released
+// with CloseHandle, which lets the thread run on.
+HANDLE WINAPI CreateThread(LPSECURITY_ATTRIBUTES security, size_t stackSize,
+                           LPTHREAD_START_ROUTINE startAddress, LPVOID parameter, DWORD flags,
+                           LPDWORD threadId);
+// Ends the calling thread, which must be one that CreateThread started.
+void WINAPI ExitThread(DWORD exitCode);
+DWORD WINAPI GetCurrentThreadId();
+// 0 gives the rest of the time slice to another thread.
+void WINAPI Sleep(DWORD milliseconds);
+// ---- Searches and volumes
+
+typedef union _ULARGE_INTEGER {
+    struct {
+        DWORD LowPart;
+        DWORD HighPart;
+    } u;
+    uint64_t QuadPart;
+} ULARGE_INTEGER, *PULARGE_INTEGER;
+
+
+// The entries of a folder whose names match the last component of fileName (* and ? allowed,
+// without regard to the case of single-byte letters). INVALID_HANDLE_VALUE with
+// ERROR_FILE_NOT_FOUND when none does; the search is released with FindClose.
+HANDLE WINAPI FindFirstFileA(LPCSTR fileName, LPWIN32_FIND_DATAA findData);
+BOOL WINAPI FindNextFileA(HANDLE search, LPWIN32_FIND_DATAA findData);
+BOOL WINAPI FindClose(HANDLE search);
+// The volume's free bytes: for the caller, in all, and free in all. Any output may be null.
+BOOL WINAPI GetDiskFreeSpaceExA(LPCSTR directory, PULARGE_INTEGER freeBytesAvailable,
+                                PULARGE_INTEGER totalBytes, PULARGE_INTEGER totalFreeBytes);
 #endif

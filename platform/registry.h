@@ -49,7 +49,8 @@ LONG WINAPI RegSetValueExA(HKEY key, LPCSTR valueName, DWORD reserved, DWORD typ
 LONG WINAPI RegDeleteValueA(HKEY key, LPCSTR valueName);
 // Removes one key that has no subkeys (ERROR_ACCESS_DENIED when it has some).
 LONG WINAPI RegDeleteKeyA(HKEY key, LPCSTR subKey);
-// Enumerations in the order of creation; ERROR_NO_MORE_ITEMS past the end. *nameSize is in
+// Subkeys come sorted by name, as the hive keeps them, values in the order of their creation;
+// ERROR_NO_MORE_ITEMS past the end. *nameSize is in
 // characters without the terminator on success, as Windows reports it.
 LONG WINAPI RegEnumKeyExA(HKEY key, DWORD index, LPSTR name, LPDWORD nameSize, LPDWORD reserved,
                           LPSTR keyClass, LPDWORD classSize, PFILETIME lastWriteTime);

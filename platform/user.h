@@ -7,7 +7,9 @@
 
 #include "platform/win_types.h"
 
-#ifndef _WIN32
+#ifdef _WIN32
+#include <commctrl.h>
+#else
 typedef UINT_PTR WPARAM;
 typedef LONG_PTR LPARAM;
 typedef LONG_PTR LRESULT;
@@ -76,6 +78,7 @@ typedef struct tagWNDCLASSA {
 #define WM_SETTEXT 0x000C
 #define WM_GETTEXT 0x000D
 #define WM_GETTEXTLENGTH 0x000E
+#define WM_PAINT 0x000F
 #define WM_CLOSE 0x0010
 #define WM_QUIT 0x0012
 #define WM_KEYDOWN 0x0100
@@ -92,6 +95,15 @@ typedef struct tagWNDCLASSA {
 #define BST_UNCHECKED 0x0000
 #define BST_CHECKED 0x0001
 #define BN_CLICKED 0
+
+// Progress bar (the common controls' msctls_progress32)
+#define PBM_SETRANGE (WM_USER + 1)
+#define PBM_SETPOS (WM_USER + 2)
+#define PBM_DELTAPOS (WM_USER + 3)
+#define PBM_SETSTEP (WM_USER + 4)
+#define PBM_STEPIT (WM_USER + 5)
+#define PBM_SETRANGE32 (WM_USER + 6)
+#define PBM_GETPOS (WM_USER + 8)
 
 #define DM_GETDEFID (WM_USER + 0)
 #define DC_HASDEFID 0x534B

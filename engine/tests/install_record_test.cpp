@@ -60,6 +60,7 @@ TEST_F(EngineTest, WriteStoresTextsWithTwoZeroBytesAndTheTypeAsFourBytes) {
     engine.installType = 2;
     ASSERT_TRUE(engine.writeInstallRecord());
     EXPECT_EQ(engine.installKey, nullptr);
+    EXPECT_EQ(standin::openRegistryKeys(), 0u);
 
     StoredValue dir = storedValue("Dir");
     EXPECT_EQ(dir.type, static_cast<DWORD>(REG_SZ));
@@ -90,6 +91,7 @@ TEST_F(EngineTest, ReadTakesAllThreeValues) {
     EXPECT_STREQ(engine.sourceDir, "q:\\VELMORANT");
     EXPECT_EQ(engine.installType, 1u);
     EXPECT_EQ(engine.installKey, nullptr);
+    EXPECT_EQ(standin::openRegistryKeys(), 0u);
 }
 
 #ifndef _WIN32
@@ -105,6 +107,7 @@ TEST_F(StandinOnlyEngineTest, InitialiseWithARecordTakesItWhateverTheSearchFound
     EXPECT_STREQ(engine.installDir, "d:\\Games\\VANTRE\\VELMORANT");
     EXPECT_EQ(engine.installType, 2u);
     EXPECT_EQ(engine.installKey, nullptr);
+    EXPECT_EQ(standin::openRegistryKeys(), 0u);
 }
 #endif
 
@@ -113,6 +116,7 @@ TEST_F(EngineTest, InitialiseWithoutARecordIsNotInstalled) {
     EXPECT_EQ(engine.installed, 0);
     EXPECT_STREQ(engine.installDir, "");
     EXPECT_EQ(engine.installKey, nullptr);
+    EXPECT_EQ(standin::openRegistryKeys(), 0u);
 }
 
 TEST_F(EngineTest, ARecordWithoutInstTypeKeepsTheValuesBeforeIt) {
@@ -124,6 +128,7 @@ TEST_F(EngineTest, ARecordWithoutInstTypeKeepsTheValuesBeforeIt) {
     EXPECT_STREQ(engine.sourceDir, "q:\\VELMORANT");
     EXPECT_EQ(engine.installType, 0u);
     EXPECT_EQ(engine.installKey, nullptr);
+    EXPECT_EQ(standin::openRegistryKeys(), 0u);
 }
 
 // Each row stores one value over a complete record and says whether the read still succeeds.
@@ -160,6 +165,7 @@ TEST_F(EngineTest, ReadOfStoredValuesOfEveryShape) {
         SetupEngine fresh;
         EXPECT_EQ(fresh.readInstallRecord(), row.reads);
         EXPECT_EQ(fresh.installKey, nullptr);
+        EXPECT_EQ(standin::openRegistryKeys(), 0u);
         EXPECT_LT(strlen(fresh.installDir), sizeof fresh.installDir);
         if (row.installDir) {
             EXPECT_STREQ(fresh.installDir, row.installDir);
@@ -182,6 +188,7 @@ TEST_F(StandinOnlyEngineTest, AFailedWriteClosesTheKeyAndKeepsWhatWasWritten) {
     strcpy(engine.installDir, "c:\\x");
     EXPECT_FALSE(engine.writeInstallRecord());
     EXPECT_EQ(engine.installKey, nullptr);
+    EXPECT_EQ(standin::openRegistryKeys(), 0u);
     EXPECT_TRUE(keyExists(registryKey));  // the caller deletes it
 }
 #endif
@@ -189,10 +196,13 @@ TEST_F(StandinOnlyEngineTest, AFailedWriteClosesTheKeyAndKeepsWhatWasWritten) {
 TEST_F(EngineTest, OpeningAKeyClosesTheOneOpenBefore) {
     ASSERT_TRUE(engine.createInstallKey(registryKey));
     ASSERT_TRUE(engine.openInstallKey(registryKey));
+    EXPECT_EQ(standin::openRegistryKeys(), 1u);
     engine.closeInstallKey();
     EXPECT_EQ(engine.installKey, nullptr);
+    EXPECT_EQ(standin::openRegistryKeys(), 0u);
     EXPECT_FALSE(engine.openInstallKey("SOFTWARE\\VANTRE\\missing"));
     EXPECT_EQ(engine.installKey, nullptr);
+    EXPECT_EQ(standin::openRegistryKeys(), 0u);
 }
 
 }  // namespace

@@ -40,6 +40,10 @@ struct Driver {
     void click(int controlId);
     void key(const char* name);       // "enter", "escape", "tab", "space"
     void answer(const char* word);    // "ok", "yes", "no"
+    // The folder-browse dialog's answers: a Windows path (UTF-8, as the plain protocol takes it)
+    // or a cancel.
+    void folder(const std::string& windowsPath);
+    void cancelFolder();
     void endInput();
     // Ends input, waits for the program and returns its exit code; the desktop is cleared.
     int finish();
@@ -48,7 +52,7 @@ struct Driver {
     std::string text(int controlId);  // UTF-8
     bool enabled(int controlId);
     bool exists(int controlId);
-    StaticLook look(int controlId);
+    StaticLook look(int controlId);  // after painting what waits to be painted
     RECT dialogRect();
     HWND dialog();
 

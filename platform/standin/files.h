@@ -15,6 +15,9 @@
 
 namespace standin {
 
+// Releases a handle that CreateThread gave; false when it is none.
+bool closeThreadHandle(HANDLE handle);
+
 // A host descriptor, closed with its owner.
 struct UniqueFd {
     int fd = -1;

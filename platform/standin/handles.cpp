@@ -220,7 +220,7 @@ BOOL WINAPI CloseHandle(HANDLE object) {
         std::lock_guard<std::mutex> hold(standin::tableLock);
         auto found = standin::opens.find(object);
         if (found == standin::opens.end() || found->second->stream) {
-            return fail(ERROR_INVALID_HANDLE);
+            return standin::closeThreadHandle(object) ? TRUE : fail(ERROR_INVALID_HANDLE);
         }
         closing = std::move(found->second);
         standin::opens.erase(found);

@@ -24,6 +24,9 @@ Fault faults[2];
 
 Fault& faultOf(HostCall call) { return faults[static_cast<int>(call)]; }
 
+HostWriteWatcher writeWatcher;
+uint64_t writtenSinceWatched = 0;
+
 // How much of `size` the call may move now; 0 with errno set when it must fail. The allowance is
 // taken at once so that concurrent calls cannot together pass the limit.
 size_t allowance(HostCall call, size_t size, bool* limited) {
@@ -64,7 +67,23 @@ ssize_t hostRead(int fd, void* buffer, size_t size) {
 }
 
 ssize_t hostWrite(int fd, const void* buffer, size_t size) {
-    return through(HostCall::Write, fd, buffer, size, ::write);
+    ssize_t moved = through(HostCall::Write, fd, buffer, size, ::write);
+    HostWriteWatcher watcher;
+    uint64_t total = 0;
+    {
+        std::lock_guard<std::mutex> hold(faultLock);
+        if (moved > 0) writtenSinceWatched += static_cast<uint64_t>(moved);
+        watcher = writeWatcher;
+        total = writtenSinceWatched;
+    }
+    if (watcher && moved > 0) watcher(total);
+    return moved;
+}
+
+void watchHostWrites(HostWriteWatcher watcher) {
+    std::lock_guard<std::mutex> hold(faultLock);
+    writeWatcher = std::move(watcher);
+    writtenSinceWatched = 0;
 }
 
 void armHostFault(HostCall call, uint64_t afterBytes, int errnoValue) {
@@ -83,6 +102,7 @@ void failHostReads(uint64_t afterBytes, int errnoValue) {
 void clearHostFaults() {
     std::lock_guard<std::mutex> hold(faultLock);
     for (Fault& fault : faults) fault = {};
+    writeWatcher = nullptr;
 }
 
 }  // namespace standin

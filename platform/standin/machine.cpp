@@ -82,7 +82,9 @@ std::string machineRoot() {
     while (root.size() > 1 && root.back() == '/') root.pop_back();
     std::string drives = root + "/drives";
     if (access(drives.c_str(), F_OK) == 0) return root;
-    if (!makeFolders(root) || !makeFolders(root + "/drive_c") ||
+    // Drive c: holds the folders that every Windows installation has and the shell names.
+    if (!makeFolders(root) || !makeFolders(root + "/drive_c/Program Files") ||
+        !makeFolders(root + "/drive_c/ProgramData/Microsoft/Windows/Start Menu/Programs") ||
         !writeFileOnce(drives, kDefaultDrives)) {
         reportProblem("cannot create the machine root " + root + ": " + strerror(errno));
         return {};

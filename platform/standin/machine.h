@@ -12,7 +12,8 @@ namespace standin {
 
 // The machine root as a host path without a trailing slash: $WINDOWS_ROOT, else a default under
 // the user's data folder. Created on first use with the default drives file and drive c:'s
-// folder. Empty when it cannot be made (the reason is on standard error).
+// folder, which holds Program Files and the common start menu's Programs folder. Empty when it
+// cannot be made (the reason is on standard error).
 std::string machineRoot();
 
 // A host path inside the machine root.
@@ -31,6 +32,9 @@ Settings readSettings();
 // True when the machine's settings hold `fail <operation> [<result>]`; *result receives the
 // result given there, or `fallback` when the line gives none.
 bool injectedFailure(std::string_view operation, uint32_t fallback, uint32_t* result);
+
+// Threads that CreateThread started and that have not ended.
+int threadsRunning();
 
 // Every complaint about the machine's own files goes to standard error through here, so that a
 // bad line or a damaged file is never passed over in silence.

@@ -481,7 +481,7 @@ LONG WINAPI RegEnumKeyExA(HKEY key, DWORD index, LPSTR name, LPDWORD nameSize, L
         Transaction transaction(connection, false);
         if (!keyExists(connection, *owner)) return ERROR_KEY_DELETED;
         Statement query(connection,
-                        "SELECT name, written FROM keys WHERE parent = ? ORDER BY id "
+                        "SELECT name, written FROM keys WHERE parent = ? ORDER BY folded "
                         "LIMIT 1 OFFSET ?");
         query.bind(1, *owner);
         query.bind(2, static_cast<int64_t>(index));
@@ -533,3 +533,11 @@ LONG WINAPI RegCloseKey(HKEY key) {
         return closeHandle(key) ? ERROR_SUCCESS : ERROR_INVALID_HANDLE;
     });
 }
+
+namespace standin {
+size_t openRegistryKeys() {
+    HandleTable& table = handleTable();
+    std::lock_guard<std::mutex> guard(table.lock);
+    return table.keys.size();
+}
+}  // namespace standin

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <thread>
 
 #include "platform/win_types.h"
 
@@ -33,6 +34,13 @@ struct TestMachine {
     bool hadPreviousRoot = false;
 };
 
+// Replaces the clock behind timeGetTime (empty: the real one).
+using Clock = std::function<DWORD()>;
+void setClock(Clock clock);
+
+// Registry key handles of this process that are open now.
+size_t openRegistryKeys();
+
 // Makes GetModuleFileNameA answer for a program at this host path (empty: the real one).
 void setModulePath(const std::string& hostPath);
 
@@ -41,6 +49,10 @@ void setModulePath(const std::string& hostPath);
 // short, then every one fails with errnoValue (ENOSPC for a full disk, EIO) until cleared.
 void failHostWrites(uint64_t afterBytes, int errnoValue);
 void failHostReads(uint64_t afterBytes, int errnoValue);
+// Calls the watcher after each file content write that moved bytes, on the writing thread, with
+// the bytes written in all since it was set; cleared with the faults.
+using HostWriteWatcher = std::function<void(uint64_t written)>;
+void watchHostWrites(HostWriteWatcher watcher);
 void clearHostFaults();
 
 // Answers MessageBoxA in place of the user: gets the owner, text and caption (code page 932) and
@@ -48,5 +60,19 @@ void clearHostFaults();
 using MessageBoxAnswerer =
     std::function<int(HWND owner, const std::string& text, const std::string& caption, UINT type)>;
 void setMessageBoxAnswerer(MessageBoxAnswerer answerer);
+
+// COM calls a thread made: every CoInitialize, failed ones too, and every CoUninitialize.
+struct ComCalls {
+    unsigned initializes = 0;
+    unsigned uninitializes = 0;
+};
+ComCalls comCallsOf(std::thread::id thread);
+// Forgets the calls of every thread.
+void clearComCalls();
+// Shell link objects that are alive now.
+size_t liveShellLinks();
+// Item lists the shell handed out (the folder-browse dialog, IShellLinkA::GetIDList) and that
+// are not yet freed.
+size_t liveItemLists();
 
 }  // namespace standin

@@ -140,7 +140,14 @@ size_t liveGdiObjects();
 
 // What the stand-in tells its front end.
 struct Event {
-    enum Kind { DialogShown, DialogClosed, TextChanged, StateChanged, ProgressChanged, BoxOpened, BoxClosed };
+    // Browse: the folder-browse dialog waits for a folder (again after a folder it refused);
+    // caption is its title, text the folder selected in it (empty for none), type its BIF_ flags.
+    // Open: the shell opens a file or address; text is the path as the program gave it, caption
+    // the parameters and target what an opener is given (a host path, or the address).
+    enum Kind {
+        DialogShown, DialogClosed, TextChanged, StateChanged, ProgressChanged, BoxOpened, BoxClosed,
+        Browse, BrowseClosed, Open
+    };
     Kind kind = DialogShown;
     HWND window = nullptr;  // the dialog, or the control
     int id = 0;             // template or control ID
@@ -148,6 +155,7 @@ struct Event {
     std::string caption;    // code page 932
     std::string text;
     UINT type = 0;
+    std::string target;     // host path, UTF-8
 };
 
 // A front end: told every event, in order, from whichever thread makes it.

@@ -9,15 +9,6 @@
 namespace standin::ui {
 namespace {
 
-// Progress bar messages.
-constexpr UINT kSetRange = WM_USER + 1;
-constexpr UINT kSetPos = WM_USER + 2;
-constexpr UINT kDeltaPos = WM_USER + 3;
-constexpr UINT kSetStep = WM_USER + 4;
-constexpr UINT kStepIt = WM_USER + 5;
-constexpr UINT kSetRange32 = WM_USER + 6;
-constexpr UINT kGetPos = WM_USER + 8;
-
 int pixelsX(int units) { return (units * kBaseUnitX + 2) / 4; }
 int pixelsY(int units) { return (units * kBaseUnitY + 4) / 8; }
 
@@ -169,14 +160,16 @@ void applyCommand(HWND dialogHandle, const UserCommand& command) {
     }
 }
 
-// A user who walks away: Escape, and when the dialog ignores that, its cancelling button.
+// A user who walks away: Escape, and when a dialog without a cancel button of its own ignores
+// that, its cancelling button, the last enabled push button besides the default one. A dialog
+// with a cancel button that stays open refuses to close for now, and is asked again later.
 void leaveDialog(HWND dialogHandle) {
     applyCommand(dialogHandle, UserCommand{UserCommand::KeyEscape, 0, ""});
     HWND cancelling = nullptr;
     {
         std::lock_guard<std::recursive_mutex> hold(desktopLock());
         Window* dialog = findWindow(dialogHandle);
-        if (!dialog || dialog->ended) return;
+        if (!dialog || dialog->ended || controlOf(dialogHandle, IDCANCEL)) return;
         for (HWND handle : dialog->controls) {
             Window* control = findWindow(handle);
             if (isPushButton(control) && control->enabled && control->id != IDCANCEL &&
@@ -260,6 +253,9 @@ LRESULT defaultDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lPara
         case WM_CLOSE:
             sendCommand(dialog, IDCANCEL, GetDlgItem(dialog, IDCANCEL));
             return 0;
+        case WM_PAINT:
+            paintDirtyStatics(dialog);
+            return 0;
         case DM_GETDEFID: {
             std::lock_guard<std::recursive_mutex> hold(desktopLock());
             Window* window = findWindow(dialog);
@@ -299,39 +295,39 @@ LRESULT controlMessage(HWND handle, UINT message, WPARAM wParam, LPARAM lParam) 
     if (control->kind != ControlKind::Progress) return 0;
     int previous = control->position;
     switch (message) {
-        case kSetRange:
+        case PBM_SETRANGE:
             control->rangeMin = LOWORD(lParam);
             control->rangeMax = HIWORD(lParam);
             previous = MAKELPARAM(control->rangeMin, control->rangeMax);
             break;
-        case kSetRange32:
+        case PBM_SETRANGE32:
             control->rangeMin = static_cast<int>(wParam);
             control->rangeMax = static_cast<int>(lParam);
             break;
-        case kSetPos:
+        case PBM_SETPOS:
             control->position = static_cast<int>(wParam);
             break;
-        case kDeltaPos:
+        case PBM_DELTAPOS:
             control->position += static_cast<int>(wParam);
             break;
-        case kSetStep:
+        case PBM_SETSTEP:
             previous = control->step;
             control->step = static_cast<int>(wParam);
             break;
-        case kStepIt:
+        case PBM_STEPIT:
             // Past the top of the range the bar starts again from the bottom.
             control->position += control->step;
             if (control->position > control->rangeMax) {
                 control->position = control->rangeMin + (control->position - control->rangeMax);
             }
             break;
-        case kGetPos:
+        case PBM_GETPOS:
             return control->position;
         default:
             return 0;
     }
     control->position = std::clamp(control->position, control->rangeMin, std::max(control->rangeMin, control->rangeMax));
-    if (message != kSetStep) emitProgress(control);
+    if (message != PBM_SETSTEP) emitProgress(control);
     return previous;
 }
 

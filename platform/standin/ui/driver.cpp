@@ -72,6 +72,17 @@ void Driver::key(const char* name) {
 
 void Driver::answer(const char* word) { ui::pushUserCommand(ui::UserCommand{ui::UserCommand::Answer, 0, word}); }
 
+void Driver::folder(const std::string& windowsPath) {
+    std::string cp932;
+    if (!utf8ToCp932(windowsPath, cp932)) {
+        reportProblem("the driver's folder is no UTF-8 path of code page 932 characters");
+        return;
+    }
+    ui::pushUserCommand(ui::UserCommand{ui::UserCommand::Folder, 0, cp932});
+}
+
+void Driver::cancelFolder() { ui::pushUserCommand(ui::UserCommand{ui::UserCommand::FolderCancel, 0, ""}); }
+
 void Driver::endInput() { ui::endUserInput(); }
 
 int Driver::finish() {
@@ -110,6 +121,8 @@ bool Driver::exists(int controlId) {
 
 StaticLook Driver::look(int controlId) {
     HWND open = dialog();
+    // Paints what waits to be painted first, as UpdateWindow does.
+    SendMessageA(open, WM_PAINT, 0, 0);
     std::lock_guard<std::recursive_mutex> hold(ui::desktopLock());
     ui::Window* control = ui::controlOf(open, controlId);
     if (!control) return {};

@@ -1,6 +1,7 @@
 // Thread message queues, cross-thread sends, the modal loops and the user's commands.
 #include <deque>
 
+#include "platform/standin/machine.h"
 #include "platform/standin/ui/desktop.h"
 
 namespace standin::ui {
@@ -108,9 +109,35 @@ bool takePosted(MSG* msg, HWND window, UINT filterMin, UINT filterMax, bool remo
 bool isTop(const Modal* modal) { return !modals().empty() && modals().back() == modal; }
 
 // The user's next command for this modal, when one is due.
+// Whether a command is one for this kind of modal. The end of input is for whoever waits.
+bool fits(const QueuedCommand& queued, Modal::Kind kind) {
+    if (queued.endsInput) return true;
+    switch (queued.command.kind) {
+        case UserCommand::Answer: return kind == Modal::Box;
+        case UserCommand::Folder:
+        case UserCommand::FolderCancel: return kind == Modal::Browse;
+        case UserCommand::Click:
+        case UserCommand::KeyTab:
+        case UserCommand::KeyBackTab: return kind == Modal::Dialog;
+        default: return true;
+    }
+}
+
+// A command that fits not the modal that waits is kept for one while another thread of the
+// program works (it may be about to show one); with none working, it is given up after this.
+constexpr auto kUnfitPatience = std::chrono::seconds(2);
+
 bool commandDue(const Modal* modal) {
     UserInput& state = input();
-    return isTop(modal) && !state.commands.empty() && Clock::now() >= state.dueAt;
+    return isTop(modal) && !state.commands.empty() && Clock::now() >= state.dueAt &&
+           fits(state.commands.front(), modal->kind);
+}
+
+// The first command fits not the modal that waits, and has waited long enough for one it fits.
+bool commandStale(const Modal* modal) {
+    UserInput& state = input();
+    return isTop(modal) && !state.commands.empty() && !fits(state.commands.front(), modal->kind) &&
+           threadsRunning() == 0 && Clock::now() >= state.dueAt + kUnfitPatience;
 }
 
 // Input is over and the user has not yet walked away from what this modal shows now.
@@ -189,6 +216,12 @@ void runModal(Modal& modal, const std::function<void()>& shown, const std::funct
             command(next.command);
             continue;
         }
+        if (commandStale(&modal)) {
+            fprintf(stderr, "a command was given up: nothing it is meant for was shown\n");
+            state.commands.pop_front();
+            armFirstCommand(state);
+            continue;
+        }
         if (leaveDue(&modal)) {
             ++modal.leaves;
             modal.eventsAtLeave = eventCounter();
@@ -203,10 +236,11 @@ void runModal(Modal& modal, const std::function<void()>& shown, const std::funct
         ThreadQueue& queue = queueOf(modal.thread);
         auto ready = [&] {
             return !queue.sent.empty() || !queue.posted.empty() || queue.quit ||
-                   commandDue(&modal) || leaveDue(&modal);
+                   commandDue(&modal) || commandStale(&modal) || leaveDue(&modal);
         };
         if (isTop(&modal) && !state.commands.empty()) {
-            wake().wait_until(hold, state.dueAt, ready);
+            bool fitting = fits(state.commands.front(), modal.kind);
+            wake().wait_until(hold, fitting ? state.dueAt : Clock::now() + kUnfitPatience, ready);
         } else {
             wake().wait(hold, ready);
         }

@@ -85,7 +85,12 @@ std::vector<std::string> eventLines(const Event& event) {
             return {"messagebox " + quoted(event.caption) + " " + quoted(event.text) +
                     ((event.type & MB_TYPEMASK) == MB_YESNO ? " yesno" : " ok")};
         case Event::BoxClosed:
+        case Event::BrowseClosed:
             return {};
+        case Event::Browse:
+            return {"browse " + quoted(event.caption) + " " + quoted(event.text)};
+        case Event::Open:
+            return {"open " + quoted(event.text) + " " + quoted(event.caption)};
     }
     return {};
 }

@@ -5,7 +5,13 @@
 #include "platform/standin/ui/terminal.h"
 
 #include <curses.h>
+#include <dirent.h>
 #include <langinfo.h>
+#include <spawn.h>
+#include <strings.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <atomic>
@@ -23,8 +29,12 @@
 #include <vector>
 
 #include "platform/standin/machine.h"
+#include "platform/standin/paths.h"
+#include "platform/standin/shell/shell_parts.h"
 #include "platform/standin/ui/desktop.h"
 #include "platform/standin/ui/plain.h"
+
+extern char** environ;
 
 namespace standin::ui {
 namespace {
@@ -64,11 +74,34 @@ struct OpenBox {
     bool answered = false;  // its answer is on the way: keys wait for the next box
 };
 
+// The folder chooser that shows a folder-browse dialog: one folder's subfolders at a time, or
+// the machine's drives. Paths are Windows paths in code page 932.
+struct Chooser {
+    HWND browse = nullptr;
+    std::string title;
+    std::string start;                 // the folder the dialog has selected, shown highlighted
+    bool listed = false;               // `folder` and `entries` follow `start`
+    std::string folder;                // empty: the drives
+    std::vector<std::string> entries;  // ".." first inside a folder, then the folders; drive roots
+    size_t highlighted = 0;
+    bool answered = false;  // its answer is on the way: keys wait until it is shown again
+};
+
+// A file or address the shell was asked to open.
+struct OpenRequest {
+    std::string given;   // code page 932
+    std::string target;  // host path or address, UTF-8
+    bool address = false;
+};
+
 // What the sink leaves for the terminal thread, under a lock of its own.
 struct Shared {
     std::mutex lock;
     std::vector<HWND> dialogs;  // open, in the order shown: the last is on top
     std::vector<OpenBox> boxes;
+    std::optional<Chooser> chooser;
+    std::vector<OpenRequest> opens;  // for the terminal thread to carry out
+    std::wstring note;               // shown on the bottom line until the next key
     bool dirty = true;
 };
 
@@ -105,10 +138,93 @@ void takeEvent(const Event& event) {
         case Event::BoxClosed:
             if (!state.boxes.empty()) state.boxes.pop_back();
             break;
+        case Event::Browse:
+            // Shown again after a folder it refused: the same chooser takes keys again.
+            if (state.chooser && state.chooser->browse == event.window) {
+                state.chooser->answered = false;
+            } else {
+                state.chooser = Chooser{event.window, event.caption, event.text};
+            }
+            break;
+        case Event::BrowseClosed:
+            state.chooser.reset();
+            break;
+        case Event::Open:
+            state.opens.push_back(OpenRequest{event.text, event.target, event.target.find('/') != 0});
+            break;
         default:
             break;
     }
     state.dirty = true;
+}
+
+// The folder chooser's paths
+
+bool isDriveRoot(const std::string& folder) { return shell::componentsOf(folder).size() == 1; }
+
+std::string parentOf(const std::string& folder) {
+    std::vector<std::string> components = shell::componentsOf(folder);
+    if (components.size() <= 1) return {};
+    std::string parent = components[0] + "\";
+    for (size_t i = 1; i + 1 < components.size(); ++i) parent += (i > 1 ? "\\" : "") + components[i];
+    return parent;
+}
+
+std::string childOf(const std::string& folder, const std::string& entry) {
+    if (folder.empty()) return entry;
+    if (entry == "..") return parentOf(folder);
+    return isDriveRoot(folder) ? shell::componentsOf(folder)[0] + "\\" + entry : folder + "\\" + entry;
+}
+
+// The entry that names a folder in its parent's listing.
+std::string entryOf(const std::string& folder) {
+    std::vector<std::string> components = shell::componentsOf(folder);
+    if (components.size() == 1) return components[0] + "\\";
+    return components.empty() ? std::string() : components.back();
+}
+
+std::vector<std::string> foldersIn(const std::string& folder) {
+    std::vector<std::string> entries;
+    if (folder.empty()) {
+        std::vector<Drive> drives;
+        readDrives(drives);
+        for (const Drive& drive : drives) entries.push_back(std::string(1, static_cast<char>(toupper(drive.letter))) + ":\\");
+        return entries;
+    }
+    entries.push_back("..");
+    std::string host;
+    DWORD error = ERROR_SUCCESS;
+    DIR* dir = hostPathOf(folder.c_str(), host, &error) ? opendir(host.c_str()) : nullptr;
+    if (!dir) return entries;
+    while (dirent* entry = readdir(dir)) {
+        std::string name = entry->d_name;
+        struct stat info;
+        std::string cp932;
+        if (name == "." || name == ".." || stat((host + "/" + name).c_str(), &info) != 0 ||
+            !S_ISDIR(info.st_mode) || !utf8ToCp932(name, cp932)) {
+            continue;
+        }
+        entries.push_back(cp932);
+    }
+    closedir(dir);
+    std::sort(entries.begin() + 1, entries.end());
+    return entries;
+}
+
+// Lists a folder with one of its entries highlighted (the first when it has none of that name).
+void showFolder(Chooser& chooser, const std::string& folder, const std::string& highlight) {
+    chooser.folder = folder;
+    chooser.entries = foldersIn(folder);
+    auto found = std::find(chooser.entries.begin(), chooser.entries.end(), highlight);
+    chooser.highlighted = found == chooser.entries.end() ? 0 : static_cast<size_t>(found - chooser.entries.begin());
+    chooser.listed = true;
+}
+
+// The dialog's selection is shown in its parent's listing, so that one key chooses it.
+void listChooser(Chooser& chooser) {
+    if (chooser.listed) return;
+    showFolder(chooser, chooser.start.empty() ? "" : parentOf(chooser.start),
+               chooser.start.empty() ? "" : entryOf(chooser.start));
 }
 
 // What is drawn, copied out of the desktop's records so that drawing holds no lock.
@@ -135,6 +251,8 @@ struct DialogView {
 struct Scene {
     std::vector<DialogView> dialogs;
     std::vector<OpenBox> boxes;
+    std::optional<Chooser> chooser;
+    std::wstring note;
 };
 
 Scene takeScene() {
@@ -145,6 +263,9 @@ Scene takeScene() {
         std::lock_guard<std::mutex> hold(state.lock);
         open = state.dialogs;
         scene.boxes = state.boxes;
+        if (state.chooser) listChooser(*state.chooser);
+        scene.chooser = state.chooser;
+        scene.note = state.note;
         state.dirty = false;
     }
     std::lock_guard<std::recursive_mutex> hold(desktopLock());
@@ -528,10 +649,38 @@ void drawBox(const OpenBox& box) {
     }
 }
 
+void drawChooser(const Chooser& chooser) {
+    constexpr int kListRows = 12;
+    static const std::wstring kHint = L"Enter: open  Space: choose  s: this folder  Esc: cancel";
+    std::wstring title = wide(chooser.title);
+    std::wstring place = chooser.folder.empty() ? L"(drives)" : wide(chooser.folder);
+    int columns = std::min(std::max({cellsOf(kHint), cellsOf(title), 40}), std::max(1, COLS - 2));
+    Area frame = centredFrame(kListRows + 4, columns + 2);
+    Area screen = screenArea();
+    fill(screen, frame, Look{});
+    drawFrame(screen, frame, wide("フォルダーの参照"), Look{A_BOLD, 0});
+    Area client = intersect(screen, Area{frame.top + 1, frame.left + 2, frame.rows - 2, frame.columns - 4});
+    putText(client, client.top, client.left, clipped(title, client.columns), Look{});
+    putText(client, client.top + 1, client.left, clipped(place, client.columns), Look{A_DIM, 0});
+    // The listing scrolls so that the highlighted entry stays in view.
+    size_t first = chooser.highlighted >= kListRows ? chooser.highlighted - kListRows + 1 : 0;
+    for (size_t i = first; i < chooser.entries.size() && i < first + kListRows; ++i) {
+        std::wstring name = chooser.entries[i] == ".." ? L".. (up)" : wide(chooser.entries[i]);
+        Look look{i == chooser.highlighted ? A_REVERSE : A_NORMAL, 0};
+        putText(client, client.top + 2 + static_cast<int>(i - first), client.left, clipped(name, client.columns), look);
+    }
+    putText(client, client.top + 2 + kListRows, client.left, clipped(kHint, client.columns), Look{A_DIM, 0});
+}
+
 void draw(const Scene& scene) {
     erase();
     for (const DialogView& dialog : scene.dialogs) drawDialog(dialog);
+    if (scene.chooser) drawChooser(*scene.chooser);
     for (const OpenBox& box : scene.boxes) drawBox(box);
+    if (!scene.note.empty()) {
+        Area screen = screenArea();
+        putText(screen, LINES - 1, 0, clipped(scene.note, COLS), Look{A_REVERSE, 0});
+    }
     refresh();
 }
 
@@ -585,14 +734,50 @@ std::string answerOf(OpenBox& box, wint_t key, bool function, std::optional<User
     }
 }
 
-// Keys reach the innermost box when one is open, else the top dialog; with nothing open they
-// are dropped rather than kept for whatever opens next.
+// A key for the folder chooser: the arrows move through the listing, Enter opens a folder, Left
+// or Backspace goes up; Space chooses the highlighted folder, s the one listed, Escape cancels.
+// The caller holds the shared lock.
+std::optional<UserCommand> chooserKey(Chooser& chooser, wint_t key, bool function) {
+    listChooser(chooser);
+    std::string entry = chooser.highlighted < chooser.entries.size() ? chooser.entries[chooser.highlighted] : "";
+    bool up = function && (key == KEY_UP || key == KEY_BTAB);
+    bool down = function ? key == KEY_DOWN : key == L'\t';
+    bool open = function ? (key == KEY_RIGHT || key == KEY_ENTER) : (key == L'\n' || key == L'\r');
+    bool back = function ? (key == KEY_LEFT || key == KEY_BACKSPACE) : (key == 127 || key == 8);
+    if (up && chooser.highlighted > 0) --chooser.highlighted;
+    if (down && chooser.highlighted + 1 < chooser.entries.size()) ++chooser.highlighted;
+    if (open && !entry.empty()) {
+        std::string from = chooser.folder;
+        showFolder(chooser, childOf(from, entry), entry == ".." ? entryOf(from) : "");
+    }
+    if (back && !chooser.folder.empty()) {
+        std::string from = chooser.folder;
+        showFolder(chooser, parentOf(from), entryOf(from));
+    }
+    std::string chosen;
+    if (!function && key == L' ' && !entry.empty()) chosen = entry == ".." ? chooser.folder : childOf(chooser.folder, entry);
+    if (!function && std::towlower(key) == L's') chosen = chooser.folder;
+    if (!chosen.empty()) {
+        chooser.answered = true;
+        return UserCommand{UserCommand::Folder, 0, chosen};
+    }
+    if (!function && key == kEscape) {
+        chooser.answered = true;
+        return UserCommand{UserCommand::FolderCancel, 0, ""};
+    }
+    return std::nullopt;
+}
+
+// Keys reach the innermost box when one is open, else the folder chooser, else the top dialog;
+// with nothing open they are dropped rather than kept for whatever opens next.
 void pressKey(wint_t key, bool function) {
     std::optional<UserCommand::Kind> command = commandOf(key, function);
     std::optional<UserCommand> toSend;
     {
         Shared& state = shared();
         std::lock_guard<std::mutex> hold(state.lock);
+        state.note.clear();
+        state.dirty = true;
         if (!state.boxes.empty()) {
             OpenBox& box = state.boxes.back();
             if (box.answered) return;
@@ -601,12 +786,85 @@ void pressKey(wint_t key, bool function) {
                 box.answered = true;
                 toSend = UserCommand{UserCommand::Answer, 0, answer};
             }
+        } else if (state.chooser) {
+            if (!state.chooser->answered) toSend = chooserKey(*state.chooser, key, function);
         } else if (!state.dialogs.empty() && command) {
             toSend = UserCommand{*command, 0, ""};
         }
     }
     // Outside our lock: the desktop's lock is taken before ours by the sink.
     if (toSend) pushUserCommand(*toSend);
+}
+
+// Opening files
+
+// A program of the Windows machine, which the terminal does not run.
+bool isProgram(const std::string& path) {
+    static const char* const kProgramExtensions[] = {".exe", ".com", ".bat", ".cmd", ".pif", ".scr", ".msi"};
+    for (const char* extension : kProgramExtensions) {
+        size_t length = strlen(extension);
+        if (path.size() >= length && strcasecmp(path.c_str() + path.size() - length, extension) == 0) return true;
+    }
+    return false;
+}
+
+bool onPath(const std::string& program) {
+    const char* path = getenv("PATH");
+    std::string folders = path ? path : "";
+    for (size_t start = 0; start <= folders.size();) {
+        size_t end = std::min(folders.find(':', start), folders.size());
+        std::string folder = folders.substr(start, end - start);
+        if (!folder.empty() && access((folder + "/" + program).c_str(), X_OK) == 0) return true;
+        start = end + 1;
+    }
+    return false;
+}
+
+// The machine's `opener` setting, else xdg-open where it is installed.
+std::string openerCommand() {
+    Settings settings = readSettings();
+    if (!settings.opener.empty()) return settings.opener;
+    return onPath("xdg-open") ? "xdg-open" : "";
+}
+
+// Starts the opener without waiting for it: a shell starts it in the background, its output
+// kept off the screen, and ends at once.
+bool startOpener(const std::string& opener, const std::string& target) {
+    std::string script = opener + " \"$1\" </dev/null >/dev/null 2>&1 &";
+    const char* arguments[] = {"sh", "-c", script.c_str(), "sh", target.c_str(), nullptr};
+    pid_t child = 0;
+    if (posix_spawn(&child, "/bin/sh", nullptr, nullptr, const_cast<char* const*>(arguments), environ) != 0) {
+        return false;
+    }
+    int status = 0;
+    return waitpid(child, &status, 0) == child && WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
+
+// Opens what the shell was asked to open, and says what became of it.
+std::wstring carryOut(const OpenRequest& request) {
+    std::wstring given = wide(request.given);
+    if (!request.address && isProgram(request.given)) {
+        return L"not started: " + given + L" is a program of the Windows machine";
+    }
+    std::string opener = openerCommand();
+    if (opener.empty()) return L"nothing opens " + given + L": the machine's settings have no opener line";
+    if (!startOpener(opener, request.target)) return L"the opener could not be started for " + given;
+    return L"opened " + given;
+}
+
+void carryOutOpens() {
+    Shared& state = shared();
+    std::vector<OpenRequest> opens;
+    {
+        std::lock_guard<std::mutex> hold(state.lock);
+        opens.swap(state.opens);
+    }
+    if (opens.empty()) return;
+    std::wstring note;
+    for (const OpenRequest& request : opens) note = carryOut(request);
+    std::lock_guard<std::mutex> hold(state.lock);
+    state.note = note;
+    state.dirty = true;
 }
 
 void setUpColours() {
@@ -642,7 +900,8 @@ void run(std::promise<bool>& ready) {
         } else {
             pressKey(key, function);
         }
-        if (redraw) draw(takeScene());
+        carryOutOpens();
+        if (redraw || isDirty()) draw(takeScene());
     }
     endwin();
     delscreen(screen);
@@ -690,6 +949,9 @@ void stopTerminalFrontEnd() {
     std::lock_guard<std::mutex> holdOpen(open.lock);
     open.dialogs.clear();
     open.boxes.clear();
+    open.chooser.reset();
+    open.opens.clear();
+    open.note.clear();
     open.dirty = true;
 }
 
