@@ -50,7 +50,8 @@ int createHiddenWindow(HINSTANCE instance, HINSTANCE previous, int showCommand,
     return 1;
 }
 
-int runProgram(HINSTANCE instance, HINSTANCE previous, int showCommand, int dialogId, DLGPROC dialogProc) {
+int runProgram(HINSTANCE instance, HINSTANCE previous, int showCommand, int dialogId,
+               DLGPROC dialogProc) {
     (void)releaseAtExit;
     if (!createHiddenWindow(instance, previous, showCommand, 1)) return 0;
     installFiles[0] = productExe;

@@ -1,4 +1,5 @@
-// The main dialog: initialisation, the Update and close commands, and the colours of its statics.
+// The main dialog: initialisation, the Update and close commands, the colours of its statics, and
+// the setup commands handed on to setup_dialogs.
 // Every step reaches its control by ID, so a template without that control is left alone.
 #include "front/update_dialog.h"
 
@@ -8,6 +9,8 @@
 #include "front/config.h"
 #include "front/resources/resource.h"
 #include "platform/drawing.h"
+#include "setup_dialogs/dialog_placement.h"
+#include "setup_dialogs/setup_commands.h"
 
 namespace {
 
@@ -22,18 +25,6 @@ const COLORREF kInstallPathBackground = RGB(236, 233, 216);
 
 // The bold font of the two labels: made once for the dialog, so repeated paints share it.
 HFONT labelFont = nullptr;
-
-void centreOnWorkArea(HWND dialog) {
-    RECT work, window;
-    SystemParametersInfoA(SPI_GETWORKAREA, 0, &work, 0);
-    GetWindowRect(dialog, &window);
-    int width = window.right - window.left;
-    int height = window.bottom - window.top;
-    // Halved by an arithmetic shift: an odd sum loses its half toward minus infinity.
-    int x = (work.left + work.right - width) >> 1;
-    int y = (work.top + work.bottom - height) >> 1;
-    MoveWindow(dialog, x, y, width, height, TRUE);
-}
 
 void enableControl(HWND dialog, int id, bool enable) { EnableWindow(GetDlgItem(dialog, id), enable); }
 
@@ -50,13 +41,7 @@ void initialiseDialog(HWND dialog) {
     enableControl(dialog, IDC_UNINSTALL, installed);
     enableControl(dialog, IDC_LAUNCH, installed);
     enableControl(dialog, IDC_BROWSE, !installed);
-    formatText(text, MAX_PATH, kInstallPathFormat, setupEngine.installBase, makerName, productFolder);
-    SetDlgItemTextA(dialog, IDC_INSTALL_PATH, text);
-}
-
-void closeDialog(HWND dialog) {
-    EndDialog(dialog, IDCANCEL);
-    PostQuitMessage(0);
+    showInstallPath(dialog);
 }
 
 void update(HWND dialog) {
@@ -65,7 +50,7 @@ void update(HWND dialog) {
         return;
     }
     setupEngine.runUpdate();
-    closeDialog(dialog);
+    closeMainDialog(dialog);
 }
 
 INT_PTR colourStatic(HWND dialog, HDC dc, HWND control) {
@@ -86,6 +71,18 @@ INT_PTR colourStatic(HWND dialog, HDC dc, HWND control) {
 
 }  // namespace
 
+void showInstallPath(HWND dialog) {
+    char text[1024];
+    formatText(text, MAX_PATH, kInstallPathFormat, setupEngine.installBase, makerName,
+               productFolder);
+    SetDlgItemTextA(dialog, IDC_INSTALL_PATH, text);
+}
+
+void closeMainDialog(HWND dialog) {
+    EndDialog(dialog, IDCANCEL);
+    PostQuitMessage(0);
+}
+
 INT_PTR CALLBACK mainDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
         case WM_INITDIALOG:
@@ -95,11 +92,19 @@ INT_PTR CALLBACK mainDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM
             switch (LOWORD(wParam)) {
                 case IDCANCEL:
                 case IDC_EXIT:
-                    closeDialog(dialog);
+                    // An install under way is never cut off.
+                    if (!installRunning()) closeMainDialog(dialog);
                     return TRUE;
                 case IDC_UPDATE:
                     update(dialog);
                     return TRUE;
+                case IDC_INSTALL:
+                case IDC_LAUNCH:
+                case IDC_BROWSE:
+                case IDC_README:
+                case IDC_UNINSTALL:
+                case IDC_MANUAL:
+                    return setupCommand(dialog, LOWORD(wParam));
                 default:
                     return TRUE;
             }

@@ -1,6 +1,6 @@
-// Shell service (SHELL32 and the COM parts of OLE32): COM on a thread, the shell link object that
-// writes shortcuts, the shell's allocator and item lists, special folders, the folder-browse
-// dialog and ShellExecuteA.
+// Shell service (SHELL32, and the COM services of OLE32): COM on a thread, the shell link object
+// that writes shortcuts, the shell's allocator and item lists, special folders, the
+// folder-browse dialog and ShellExecuteA.
 //
 // Narrow texts are code page 932; the COM interfaces that take wide texts take UTF-16 (OLECHAR).
 #pragma once
@@ -9,7 +9,6 @@
 #include "platform/user.h"
 
 #ifdef _WIN32
-#include <windows.h>
 #include <shellapi.h>
 #include <shlobj.h>
 #else
@@ -49,8 +48,9 @@ typedef const OLECHAR* LPCOLESTR;
 
 // A Win32 error as an HRESULT of the Win32 facility; 0 stays S_OK.
 inline HRESULT HRESULT_FROM_WIN32(unsigned long error) {
-    return (HRESULT)error <= 0 ? (HRESULT)error
-                               : (HRESULT)((error & 0x0000FFFF) | (FACILITY_WIN32 << 16) | 0x80000000);
+    return (HRESULT)error <= 0
+               ? (HRESULT)error
+               : (HRESULT)((error & 0x0000FFFF) | (FACILITY_WIN32 << 16) | 0x80000000);
 }
 
 // ---- Identifiers -------------------------------------------------------------------------------
@@ -69,11 +69,17 @@ typedef const GUID& REFGUID;
 typedef const IID& REFIID;
 typedef const CLSID& REFCLSID;
 
-inline BOOL IsEqualGUID(REFGUID a, REFGUID b) { return memcmp(&a, &b, sizeof(GUID)) == 0; }
+inline BOOL IsEqualGUID(REFGUID a, REFGUID b) {
+    return memcmp(&a, &b, sizeof(GUID)) == 0;
+}
 #define IsEqualIID(a, b) IsEqualGUID(a, b)
 #define IsEqualCLSID(a, b) IsEqualGUID(a, b)
-inline bool operator==(REFGUID a, REFGUID b) { return IsEqualGUID(a, b) != FALSE; }
-inline bool operator!=(REFGUID a, REFGUID b) { return !(a == b); }
+inline bool operator==(REFGUID a, REFGUID b) {
+    return IsEqualGUID(a, b) != FALSE;
+}
+inline bool operator!=(REFGUID a, REFGUID b) {
+    return !(a == b);
+}
 
 extern const IID IID_IUnknown;       // {00000000-0000-0000-C000-000000000046}
 extern const IID IID_IMalloc;        // {00000002-0000-0000-C000-000000000046}

@@ -53,6 +53,8 @@ TEST(ProgramResources, HoldsExactlyTheUpdatersResources) {
     EXPECT_EQ(found, (std::set<std::tuple<uint16_t, uint16_t, uint16_t>>{
                          {standin::kResourceIcon, 1, kJapanese},
                          {standin::kResourceDialog, IDD_UPDATE, kJapanese},
+                         {standin::kResourceDialog, IDD_SETUP, kJapanese},
+                         {standin::kResourceDialog, IDD_COMPONENTS, kJapanese},
                          {standin::kResourceGroupIcon, IDI_APP, kJapanese},
                          {standin::kResourceVersion, kVersionId, kJapanese},
                          {standin::kResourceManifest, kManifestId, kEnglishUs},

@@ -8,7 +8,7 @@
 #include <mutex>
 
 #include "platform/standin/machine.h"
-#include "platform/standin/shell/shell_parts.h"
+#include "platform/standin/shell/shell_shared.h"
 #include "platform/standin/ui/desktop.h"
 
 namespace standin::shell {
@@ -66,27 +66,32 @@ bool existingFolder(const std::string& path, std::string& folder) {
 }
 
 bool withinRoot(const Browse& browse, const std::string& folder) {
-    if (browse.root.empty() || folder == browse.root) return true;
+    if (browse.root.empty() || folder == browse.root)
+        return true;
     std::string prefix = componentsOf(browse.root).size() == 1 ? browse.root : browse.root + "\\";
     return folder.compare(0, prefix.size(), prefix) == 0;
 }
 
 // Moves the selection as a click in the tree does.
 void select(Browse& browse, const std::string& folder) {
-    if (folder == browse.selection) return;
+    if (folder == browse.selection)
+        return;
     browse.selection = folder;
     std::string list = itemListOf(folder);
     tellCallback(browse, BFFM_SELCHANGED, reinterpret_cast<LPARAM>(list.data()));
 }
 
 void refuse(const std::string& path, const char* reason) {
-    fprintf(stderr, "folder %s: %s; the folder-browse dialog stays open\n", utf8Of(path).c_str(), reason);
+    fprintf(stderr, "folder %s: %s; the folder-browse dialog stays open\n", utf8Of(path).c_str(),
+            reason);
 }
 
 // OK on a folder: chosen, unless the program has disabled OK for it.
 void choose(Browse& browse, const std::string& folder) {
     if (folder.empty()) {
-        fprintf(stderr, "the folder-browse dialog has no folder selected; it takes folder <path> or folder cancel\n");
+        fprintf(stderr,
+                "the folder-browse dialog has no folder selected; it takes folder <path> or folder "
+                "cancel\n");
         return;
     }
     if (!browse.okEnabled) {
@@ -100,7 +105,8 @@ void choose(Browse& browse, const std::string& folder) {
 // A folder the user picked or typed: a name without a drive is taken below the selection.
 void take(Browse& browse, const std::string& typed) {
     bool absolute = (typed.size() >= 2 && typed[1] == ':') || (!typed.empty() && typed[0] == '\\');
-    std::string path = absolute || browse.selection.empty() ? typed : browse.selection + "\\" + typed;
+    std::string path =
+        absolute || browse.selection.empty() ? typed : browse.selection + "\\" + typed;
     std::string folder;
     if (existingFolder(path, folder)) {
         if (!withinRoot(browse, folder)) {
@@ -113,7 +119,8 @@ void take(Browse& browse, const std::string& typed) {
     }
     if ((browse.flags & BIF_EDITBOX) && (browse.flags & BIF_VALIDATE)) {
         // The callback keeps the dialog open with a non-zero answer; 0 dismisses it as cancelled.
-        if (tellCallback(browse, BFFM_VALIDATEFAILEDA, reinterpret_cast<LPARAM>(typed.c_str())) == 0) {
+        if (tellCallback(browse, BFFM_VALIDATEFAILEDA, reinterpret_cast<LPARAM>(typed.c_str())) ==
+            0) {
             browse.done = true;
         }
         return;
@@ -141,14 +148,18 @@ void command(Browse& browse, const UserCommand& given) {
 
 INT_PTR CALLBACK browseProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     Browse* browse = browseOf(window);
-    if (!browse) return FALSE;
+    if (!browse)
+        return FALSE;
     switch (message) {
         case BFFM_SETSELECTIONA: {
             // wParam TRUE: lParam is a path; FALSE: an item list.
             std::string path, folder;
-            if (wParam && lParam) path = reinterpret_cast<LPCSTR>(lParam);
-            if (!wParam && !pathOfItemList(reinterpret_cast<PCIDLIST_ABSOLUTE>(lParam), path)) return TRUE;
-            if (existingFolder(path, folder) && withinRoot(*browse, folder)) select(*browse, folder);
+            if (wParam && lParam)
+                path = reinterpret_cast<LPCSTR>(lParam);
+            if (!wParam && !pathOfItemList(reinterpret_cast<PCIDLIST_ABSOLUTE>(lParam), path))
+                return TRUE;
+            if (existingFolder(path, folder) && withinRoot(*browse, folder))
+                select(*browse, folder);
             return TRUE;
         }
         case BFFM_ENABLEOK:
@@ -158,8 +169,10 @@ INT_PTR CALLBACK browseProc(HWND window, UINT message, WPARAM wParam, LPARAM lPa
             // The front ends show no status line.
             return TRUE;
         case WM_COMMAND:
-            if (LOWORD(wParam) == IDOK) choose(*browse, browse->selection);
-            if (LOWORD(wParam) == IDCANCEL) browse->done = true;
+            if (LOWORD(wParam) == IDOK)
+                choose(*browse, browse->selection);
+            if (LOWORD(wParam) == IDCANCEL)
+                browse->done = true;
             return TRUE;
         default:
             return FALSE;
@@ -169,26 +182,16 @@ INT_PTR CALLBACK browseProc(HWND window, UINT message, WPARAM wParam, LPARAM lPa
 // The name the dialog shows for a folder: its last component, or the drive's label for a drive.
 std::string displayNameOf(const std::string& folder) {
     std::vector<std::string> components = componentsOf(folder);
-    if (components.size() > 1) return components.back();
+    if (components.size() > 1)
+        return components.back();
     char label[MAX_PATH + 1] = "";
     std::string root = folder.substr(0, 2) + "\\";
-    if (!GetVolumeInformationA(root.c_str(), label, sizeof label, nullptr, nullptr, nullptr, nullptr, 0) ||
+    if (!GetVolumeInformationA(root.c_str(), label, sizeof label, nullptr, nullptr, nullptr,
+                               nullptr, 0) ||
         !label[0]) {
         strcpy(label, kUnlabelledDrive);
     }
     return std::string(label) + " (" + folder.substr(0, 2) + ")";
-}
-
-void copyDisplayName(const std::string& name, LPSTR out) {
-    if (!out) return;
-    size_t fit = 0;
-    while (fit < name.size()) {
-        size_t next = fit + (isLeadByte932(static_cast<unsigned char>(name[fit])) ? 2 : 1);
-        if (next > MAX_PATH - 1 || next > name.size()) break;
-        fit = next;
-    }
-    memcpy(out, name.data(), fit);
-    out[fit] = '\0';
 }
 
 HWND createBrowseWindow(HWND owner) {
@@ -209,13 +212,15 @@ HWND createBrowseWindow(HWND owner) {
 using namespace standin::shell;
 
 PIDLIST_ABSOLUTE WINAPI SHBrowseForFolderA(LPBROWSEINFOA info) {
-    if (!info) return nullptr;
+    if (!info)
+        return nullptr;
     Browse browse;
     browse.flags = info->ulFlags;
     browse.callback = info->lpfn;
     browse.data = info->lParam;
     browse.title = info->lpszTitle ? info->lpszTitle : "";
-    if (info->pidlRoot && !pathOfItemList(info->pidlRoot, browse.root)) browse.root.clear();
+    if (info->pidlRoot && !pathOfItemList(info->pidlRoot, browse.root))
+        browse.root.clear();
     browse.window = createBrowseWindow(info->hwndOwner);
     {
         OpenBrowses& state = openBrowses();
@@ -239,9 +244,12 @@ PIDLIST_ABSOLUTE WINAPI SHBrowseForFolderA(LPBROWSEINFOA info) {
         modal, waiting, [&browse] { return browse.done; },
         [&](const UserCommand& given) {
             command(browse, given);
-            if (!browse.done) waiting();
+            if (!browse.done)
+                waiting();
         },
-        [&browse] { command(browse, UserCommand{UserCommand::FolderCancel, 0, ""}); });
+        [&browse] {
+            command(browse, UserCommand{UserCommand::FolderCancel, 0, ""});
+        });
     {
         OpenBrowses& state = openBrowses();
         std::lock_guard<std::mutex> hold(state.lock);
@@ -253,8 +261,10 @@ PIDLIST_ABSOLUTE WINAPI SHBrowseForFolderA(LPBROWSEINFOA info) {
     closed.window = browse.window;
     closed.result = browse.chosen.empty() ? 0 : 1;
     standin::ui::emit(closed);
-    if (browse.chosen.empty()) return nullptr;
-    copyDisplayName(displayNameOf(browse.chosen), info->pszDisplayName);
+    if (browse.chosen.empty())
+        return nullptr;
+    if (info->pszDisplayName)
+        copyCut(displayNameOf(browse.chosen), info->pszDisplayName, MAX_PATH);
     info->iImage = 0;
     return allocateItemList(itemListOf(browse.chosen));
 }

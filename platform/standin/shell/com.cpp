@@ -8,15 +8,21 @@
 #include <thread>
 
 #include "platform/standin/machine.h"
-#include "platform/standin/shell/shell_parts.h"
+#include "platform/standin/shell/shell_shared.h"
 #include "platform/standin/test_machine.h"
 
-const IID IID_IUnknown = {0x00000000, 0x0000, 0x0000, {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
-const IID IID_IMalloc = {0x00000002, 0x0000, 0x0000, {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
-const IID IID_IPersist = {0x0000010C, 0x0000, 0x0000, {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
-const IID IID_IPersistFile = {0x0000010B, 0x0000, 0x0000, {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
-const IID IID_IShellLinkA = {0x000214EE, 0x0000, 0x0000, {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
-const CLSID CLSID_ShellLink = {0x00021401, 0x0000, 0x0000, {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
+const IID IID_IUnknown = {
+    0x00000000, 0x0000, 0x0000, {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
+const IID IID_IMalloc = {
+    0x00000002, 0x0000, 0x0000, {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
+const IID IID_IPersist = {
+    0x0000010C, 0x0000, 0x0000, {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
+const IID IID_IPersistFile = {
+    0x0000010B, 0x0000, 0x0000, {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
+const IID IID_IShellLinkA = {
+    0x000214EE, 0x0000, 0x0000, {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
+const CLSID CLSID_ShellLink = {
+    0x00021401, 0x0000, 0x0000, {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
 
 namespace standin::shell {
 namespace {
@@ -50,7 +56,8 @@ struct Block {
 // knows which blocks hold item lists the shell handed out.
 struct TaskAllocator final : IMalloc {
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** object) override {
-        if (!object) return E_POINTER;
+        if (!object)
+            return E_POINTER;
         if (riid == IID_IUnknown || riid == IID_IMalloc) {
             *object = static_cast<IMalloc*>(this);
             AddRef();
@@ -71,7 +78,8 @@ struct TaskAllocator final : IMalloc {
     void* STDMETHODCALLTYPE Alloc(SIZE_T size) override { return allocate(size, false); }
 
     void* STDMETHODCALLTYPE Realloc(void* block, SIZE_T size) override {
-        if (!block) return Alloc(size);
+        if (!block)
+            return Alloc(size);
         if (size == 0) {
             Free(block);
             return nullptr;
@@ -83,7 +91,8 @@ struct TaskAllocator final : IMalloc {
             return nullptr;
         }
         void* moved = realloc(block, size);
-        if (!moved) return nullptr;
+        if (!moved)
+            return nullptr;
         Block kept = found->second;
         kept.size = size;
         blocks.erase(found);
@@ -92,7 +101,8 @@ struct TaskAllocator final : IMalloc {
     }
 
     void STDMETHODCALLTYPE Free(void* block) override {
-        if (!block) return;
+        if (!block)
+            return;
         std::lock_guard<std::mutex> hold(lock);
         if (blocks.erase(block) == 0) {
             reportProblem("IMalloc::Free of a block the task allocator did not give");
@@ -108,7 +118,8 @@ struct TaskAllocator final : IMalloc {
     }
 
     int STDMETHODCALLTYPE DidAlloc(void* block) override {
-        if (!block) return -1;
+        if (!block)
+            return -1;
         std::lock_guard<std::mutex> hold(lock);
         return blocks.count(block) ? 1 : 0;
     }
@@ -117,7 +128,8 @@ struct TaskAllocator final : IMalloc {
 
     void* allocate(SIZE_T size, bool itemList) {
         void* block = malloc(size ? size : 1);
-        if (!block) return nullptr;
+        if (!block)
+            return nullptr;
         std::lock_guard<std::mutex> hold(lock);
         blocks[block] = Block{size, itemList};
         return block;
@@ -143,7 +155,8 @@ TaskAllocator& taskAllocator() {
 // The result a `fail` line of the machine's settings gives the operation, or S_OK.
 HRESULT injectedResult(const char* operation, HRESULT fallback) {
     uint32_t result = 0;
-    if (!injectedFailure(operation, static_cast<uint32_t>(fallback), &result)) return S_OK;
+    if (!injectedFailure(operation, static_cast<uint32_t>(fallback), &result))
+        return S_OK;
     return static_cast<HRESULT>(result);
 }
 
@@ -151,7 +164,8 @@ HRESULT injectedResult(const char* operation, HRESULT fallback) {
 
 PIDLIST_ABSOLUTE allocateItemList(const std::string& bytes) {
     void* block = taskAllocator().allocate(bytes.size(), true);
-    if (block) memcpy(block, bytes.data(), bytes.size());
+    if (block)
+        memcpy(block, bytes.data(), bytes.size());
     return static_cast<PIDLIST_ABSOLUTE>(block);
 }
 
@@ -172,7 +186,9 @@ void clearComCalls() {
     counts.byThread.clear();
 }
 
-size_t liveItemLists() { return shell::taskAllocator().itemLists(); }
+size_t liveItemLists() {
+    return shell::taskAllocator().itemLists();
+}
 
 }  // namespace standin
 
@@ -182,9 +198,11 @@ HRESULT WINAPI CoInitialize(LPVOID) {
     countCall(true);
     HRESULT injected = injectedResult("CoInitialize", E_OUTOFMEMORY);
     // A success the settings give initialises all the same, so that it still wants balancing.
-    if (injected != S_OK && FAILED(injected)) return injected;
+    if (injected != S_OK && FAILED(injected))
+        return injected;
     ++comDepth;
-    if (injected != S_OK) return injected;
+    if (injected != S_OK)
+        return injected;
     return comDepth == 1 ? S_OK : S_FALSE;
 }
 
@@ -199,25 +217,36 @@ void WINAPI CoUninitialize() {
 
 HRESULT WINAPI CoCreateInstance(REFCLSID classId, LPUNKNOWN outer, DWORD context, REFIID riid,
                                 LPVOID* object) {
-    if (!object) return E_POINTER;
+    if (!object)
+        return E_POINTER;
     *object = nullptr;
-    if (comDepth == 0) return CO_E_NOTINITIALIZED;
+    if (comDepth == 0)
+        return CO_E_NOTINITIALIZED;
     HRESULT injected = injectedResult("CoCreateInstance", REGDB_E_CLASSNOTREG);
-    if (FAILED(injected)) return injected;
-    if (classId != CLSID_ShellLink || !(context & CLSCTX_INPROC_SERVER)) return REGDB_E_CLASSNOTREG;
-    if (outer) return CLASS_E_NOAGGREGATION;
+    if (FAILED(injected))
+        return injected;
+    if (classId != CLSID_ShellLink || !(context & CLSCTX_INPROC_SERVER))
+        return REGDB_E_CLASSNOTREG;
+    if (outer)
+        return CLASS_E_NOAGGREGATION;
     return createShellLink(riid, object);
 }
 
-LPVOID WINAPI CoTaskMemAlloc(SIZE_T size) { return taskAllocator().Alloc(size); }
+LPVOID WINAPI CoTaskMemAlloc(SIZE_T size) {
+    return taskAllocator().Alloc(size);
+}
 
-void WINAPI CoTaskMemFree(LPVOID block) { taskAllocator().Free(block); }
+void WINAPI CoTaskMemFree(LPVOID block) {
+    taskAllocator().Free(block);
+}
 
 HRESULT WINAPI SHGetMalloc(LPMALLOC* malloc) {
-    if (!malloc) return E_INVALIDARG;
+    if (!malloc)
+        return E_INVALIDARG;
     *malloc = nullptr;
     HRESULT injected = injectedResult("SHGetMalloc", E_FAIL);
-    if (FAILED(injected)) return injected;
+    if (FAILED(injected))
+        return injected;
     TaskAllocator& allocator = taskAllocator();
     allocator.AddRef();
     *malloc = &allocator;

@@ -1,16 +1,20 @@
 // Special folders and long path names.
 #include <sys/stat.h>
 
+#include <cerrno>
 #include <cstring>
 
+#include "platform/standin/files.h"
 #include "platform/standin/machine.h"
 #include "platform/standin/paths.h"
-#include "platform/standin/shell/shell_parts.h"
+#include "platform/standin/shell/shell_shared.h"
 
 namespace standin::shell {
 namespace {
 
-bool isSeparator(char c) { return c == '\\' || c == '/'; }
+bool isSeparator(char c) {
+    return c == '\\' || c == '/';
+}
 
 // Where current Windows keeps the folders, on drive c:.
 struct SpecialFolder {
@@ -34,10 +38,12 @@ constexpr int kCsidlFlags = 0xFF00;
 
 bool exists(const std::string& windowsPath, DWORD* error) {
     std::string host;
-    if (!hostPathOf(windowsPath.c_str(), host, error)) return false;
+    if (!hostPathOf(windowsPath.c_str(), host, error))
+        return false;
     struct stat info;
-    if (lstat(host.c_str(), &info) == 0) return true;
-    *error = ERROR_FILE_NOT_FOUND;
+    if (lstat(host.c_str(), &info) == 0)
+        return true;
+    *error = win32ErrorOf(errno, host);
     return false;
 }
 
@@ -45,7 +51,8 @@ bool exists(const std::string& windowsPath, DWORD* error) {
 bool storedName(const std::string& windowsPath, std::string& name) {
     std::string host;
     DWORD ignored = 0;
-    if (!hostPathOf(windowsPath.c_str(), host, &ignored)) return false;
+    if (!hostPathOf(windowsPath.c_str(), host, &ignored))
+        return false;
     return utf8ToCp932(host.substr(host.rfind('/') + 1), name);
 }
 
@@ -65,18 +72,22 @@ bool longForm(const std::string& path, std::string& out, DWORD* error) {
         }
         size_t end = i;
         while (end < path.size() && !isSeparator(path[end])) {
-            end += isLeadByte932(static_cast<unsigned char>(path[end])) && end + 1 < path.size() ? 2 : 1;
+            end += isLeadByte932(static_cast<unsigned char>(path[end])) && end + 1 < path.size()
+                       ? 2
+                       : 1;
         }
         std::string component = path.substr(i, end - i);
         bool last = path.find_first_not_of("\\/", end) == std::string::npos;
         std::string prefix = out + component;
         if (!exists(prefix, error)) {
-            if (*error == ERROR_FILE_NOT_FOUND && !last) *error = ERROR_PATH_NOT_FOUND;
+            if (*error == ERROR_FILE_NOT_FOUND && !last)
+                *error = ERROR_PATH_NOT_FOUND;
             return false;
         }
         checked = true;
         std::string name;
-        out += component == "." || component == ".." || !storedName(prefix, name) ? component : name;
+        out +=
+            component == "." || component == ".." || !storedName(prefix, name) ? component : name;
         i = end;
     }
     return checked || exists(path, error);
@@ -92,13 +103,15 @@ std::vector<std::string> componentsOf(std::string_view path) {
             current += path.substr(i, 2);
             ++i;
         } else if (isSeparator(path[i])) {
-            if (!current.empty()) components.push_back(current);
+            if (!current.empty())
+                components.push_back(current);
             current.clear();
         } else {
             current += path[i];
         }
     }
-    if (!current.empty()) components.push_back(current);
+    if (!current.empty())
+        components.push_back(current);
     return components;
 }
 
@@ -126,7 +139,8 @@ DWORD WINAPI GetLongPathNameA(LPCSTR shortPath, LPSTR longPath, DWORD size) {
         SetLastError(error);
         return 0;
     }
-    if (!longPath || spelled.size() + 1 > size) return static_cast<DWORD>(spelled.size() + 1);
+    if (!longPath || spelled.size() + 1 > size)
+        return static_cast<DWORD>(spelled.size() + 1);
     memcpy(longPath, spelled.c_str(), spelled.size() + 1);
     return static_cast<DWORD>(spelled.size());
 }
@@ -137,10 +151,12 @@ BOOL WINAPI SHGetSpecialFolderPathA(HWND, LPSTR path, int csidl, BOOL create) {
         return FALSE;
     }
     path[0] = '\0';
-    if (csidl & CSIDL_FLAG_CREATE) create = TRUE;
+    if (csidl & CSIDL_FLAG_CREATE)
+        create = TRUE;
     const SpecialFolder* found = nullptr;
     for (const SpecialFolder& folder : kSpecialFolders) {
-        if (folder.csidl == (csidl & ~kCsidlFlags)) found = &folder;
+        if (folder.csidl == (csidl & ~kCsidlFlags))
+            found = &folder;
     }
     if (!found) {
         SetLastError(ERROR_INVALID_PARAMETER);
@@ -151,12 +167,14 @@ BOOL WINAPI SHGetSpecialFolderPathA(HWND, LPSTR path, int csidl, BOOL create) {
         std::string partial;
         for (const std::string& component : componentsOf(found->path)) {
             partial += partial.empty() ? component : "\\" + component;
-            if (partial.size() > 2) CreateDirectoryA(partial.c_str(), nullptr);
+            if (partial.size() > 2)
+                CreateDirectoryA(partial.c_str(), nullptr);
         }
         attributes = GetFileAttributesA(found->path);
     }
     if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_DIRECTORY)) {
-        if (attributes != INVALID_FILE_ATTRIBUTES) SetLastError(ERROR_PATH_NOT_FOUND);
+        if (attributes != INVALID_FILE_ATTRIBUTES)
+            SetLastError(ERROR_PATH_NOT_FOUND);
         return FALSE;
     }
     strcpy(path, found->path);

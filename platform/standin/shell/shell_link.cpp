@@ -7,7 +7,7 @@
 #include "platform/standin/files.h"
 #include "platform/standin/machine.h"
 #include "platform/standin/paths.h"
-#include "platform/standin/shell/shell_parts.h"
+#include "platform/standin/shell/shell_shared.h"
 #include "platform/standin/test_machine.h"
 
 namespace standin::shell {
@@ -31,21 +31,16 @@ constexpr uint32_t kVolumeIdHeaderSize = 0x10;
 
 // Copies a text into a caller's buffer of `size` bytes, cut at a character boundary.
 HRESULT copyOut(const std::string& text, LPSTR buffer, int size) {
-    if (!buffer || size <= 0) return E_INVALIDARG;
-    size_t fit = 0;
-    while (fit < text.size()) {
-        size_t next = fit + (isLeadByte932(static_cast<unsigned char>(text[fit])) ? 2 : 1);
-        if (next > static_cast<size_t>(size - 1) || next > text.size()) break;
-        fit = next;
-    }
-    memcpy(buffer, text.data(), fit);
-    buffer[fit] = '\0';
+    if (!buffer || size <= 0)
+        return E_INVALIDARG;
+    copyCut(text, buffer, static_cast<size_t>(size));
     return S_OK;
 }
 
 std::u16string utf16Of(const std::string& cp932) {
     std::u16string wide;
-    if (!cp932ToUtf16(cp932, wide)) wide.clear();
+    if (!cp932ToUtf16(cp932, wide))
+        wide.clear();
     return wide;
 }
 
@@ -74,7 +69,8 @@ std::string linkInfoOf(const std::string& target) {
     UINT driveType = GetDriveTypeA(root.c_str());
     char label[MAX_PATH + 1] = "";
     DWORD serial = 0;
-    if (!GetVolumeInformationA(root.c_str(), label, sizeof label, &serial, nullptr, nullptr, nullptr, 0)) {
+    if (!GetVolumeInformationA(root.c_str(), label, sizeof label, &serial, nullptr, nullptr,
+                               nullptr, 0)) {
         label[0] = '\0';
         serial = 0;
     }
@@ -83,7 +79,8 @@ std::string linkInfoOf(const std::string& target) {
     uint32_t localBasePath = kLinkInfoHeaderSize + volumeIdSize;
     uint32_t commonPathSuffix = localBasePath + static_cast<uint32_t>(target.size()) + 1;
     uint32_t localBasePathUnicode = commonPathSuffix + 1;
-    uint32_t commonPathSuffixUnicode = localBasePathUnicode + 2 * (static_cast<uint32_t>(wideTarget.size()) + 1);
+    uint32_t commonPathSuffixUnicode =
+        localBasePathUnicode + 2 * (static_cast<uint32_t>(wideTarget.size()) + 1);
     ByteWriter info;
     info.u32(commonPathSuffixUnicode + 2);
     info.u32(kLinkInfoHeaderSize);
@@ -117,7 +114,8 @@ struct ShellLink final : IShellLinkA, IPersistFile {
 
     // IUnknown, for both interfaces
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** object) override {
-        if (!object) return E_POINTER;
+        if (!object)
+            return E_POINTER;
         if (riid == IID_IUnknown || riid == IID_IShellLinkA) {
             *object = static_cast<IShellLinkA*>(this);
         } else if (riid == IID_IPersistFile || riid == IID_IPersist) {
@@ -132,42 +130,53 @@ struct ShellLink final : IShellLinkA, IPersistFile {
     ULONG STDMETHODCALLTYPE AddRef() override { return ++references; }
     ULONG STDMETHODCALLTYPE Release() override {
         ULONG left = --references;
-        if (left == 0) delete this;
+        if (left == 0)
+            delete this;
         return left;
     }
 
     // IShellLinkA
-    HRESULT STDMETHODCALLTYPE GetPath(LPSTR file, int size, WIN32_FIND_DATAA* data, DWORD) override {
-        if (data) describeTarget(*data);
+    HRESULT STDMETHODCALLTYPE GetPath(LPSTR file, int size, WIN32_FIND_DATAA* data,
+                                      DWORD) override {
+        if (data)
+            describeTarget(*data);
         HRESULT result = copyOut(target, file, size);
         return FAILED(result) || !target.empty() ? result : S_FALSE;
     }
     HRESULT STDMETHODCALLTYPE GetIDList(PIDLIST_ABSOLUTE* list) override {
-        if (!list) return E_POINTER;
+        if (!list)
+            return E_POINTER;
         *list = nullptr;
-        if (target.empty()) return S_FALSE;
+        if (target.empty())
+            return S_FALSE;
         *list = allocateItemList(itemListOf(target));
         return *list ? S_OK : E_OUTOFMEMORY;
     }
     HRESULT STDMETHODCALLTYPE SetIDList(PCIDLIST_ABSOLUTE list) override {
         std::string path;
-        if (!pathOfItemList(list, path)) return E_INVALIDARG;
+        if (!pathOfItemList(list, path))
+            return E_INVALIDARG;
         return SetPath(path.c_str());
     }
     HRESULT STDMETHODCALLTYPE GetDescription(LPSTR name, int size) override {
         return copyOut(description, name, size);
     }
-    HRESULT STDMETHODCALLTYPE SetDescription(LPCSTR name) override { return set(description, name); }
+    HRESULT STDMETHODCALLTYPE SetDescription(LPCSTR name) override {
+        return set(description, name);
+    }
     HRESULT STDMETHODCALLTYPE GetWorkingDirectory(LPSTR directory, int size) override {
         return copyOut(workingDirectory, directory, size);
     }
     HRESULT STDMETHODCALLTYPE SetWorkingDirectory(LPCSTR directory) override {
         return set(workingDirectory, directory);
     }
-    HRESULT STDMETHODCALLTYPE GetArguments(LPSTR text, int size) override { return copyOut(arguments, text, size); }
+    HRESULT STDMETHODCALLTYPE GetArguments(LPSTR text, int size) override {
+        return copyOut(arguments, text, size);
+    }
     HRESULT STDMETHODCALLTYPE SetArguments(LPCSTR text) override { return set(arguments, text); }
     HRESULT STDMETHODCALLTYPE GetHotkey(WORD* key) override {
-        if (!key) return E_POINTER;
+        if (!key)
+            return E_POINTER;
         *key = hotkey;
         return S_OK;
     }
@@ -177,7 +186,8 @@ struct ShellLink final : IShellLinkA, IPersistFile {
         return S_OK;
     }
     HRESULT STDMETHODCALLTYPE GetShowCmd(int* command) override {
-        if (!command) return E_POINTER;
+        if (!command)
+            return E_POINTER;
         *command = showCommand;
         return S_OK;
     }
@@ -187,7 +197,8 @@ struct ShellLink final : IShellLinkA, IPersistFile {
         return S_OK;
     }
     HRESULT STDMETHODCALLTYPE GetIconLocation(LPSTR path, int size, int* icon) override {
-        if (!icon) return E_POINTER;
+        if (!icon)
+            return E_POINTER;
         *icon = iconIndex;
         return copyOut(iconPath, path, size);
     }
@@ -196,16 +207,20 @@ struct ShellLink final : IShellLinkA, IPersistFile {
         return set(iconPath, path);
     }
     // The stand-in's links find their target by its full path alone.
-    HRESULT STDMETHODCALLTYPE SetRelativePath(LPCSTR path, DWORD) override { return path ? S_OK : E_INVALIDARG; }
+    HRESULT STDMETHODCALLTYPE SetRelativePath(LPCSTR path, DWORD) override {
+        return path ? S_OK : E_INVALIDARG;
+    }
     // S_FALSE for a target that is not there: nothing is searched for and no one is asked.
     HRESULT STDMETHODCALLTYPE Resolve(HWND, DWORD) override {
         return !target.empty() && factsOf(target).exists ? S_OK : S_FALSE;
     }
     HRESULT STDMETHODCALLTYPE SetPath(LPCSTR file) override {
-        if (!file) return E_INVALIDARG;
+        if (!file)
+            return E_INVALIDARG;
         std::string full;
         DWORD error = ERROR_SUCCESS;
-        if (*file && !fullWindowsPath(file, full, &error)) return HRESULT_FROM_WIN32(error);
+        if (*file && !fullWindowsPath(file, full, &error))
+            return HRESULT_FROM_WIN32(error);
         // The target is kept as the file system spells it, when it is there.
         std::string spelled;
         target = *file && storedSpelling(full.c_str(), spelled, &error) ? spelled : full;
@@ -215,7 +230,8 @@ struct ShellLink final : IShellLinkA, IPersistFile {
 
     // IPersistFile
     HRESULT STDMETHODCALLTYPE GetClassID(CLSID* classId) override {
-        if (!classId) return E_POINTER;
+        if (!classId)
+            return E_POINTER;
         *classId = CLSID_ShellLink;
         return S_OK;
     }
@@ -225,9 +241,11 @@ struct ShellLink final : IShellLinkA, IPersistFile {
     HRESULT STDMETHODCALLTYPE Save(LPCOLESTR fileName, BOOL remember) override {
         std::u16string name = fileName ? std::u16string(fileName) : currentFile;
         std::string path;
-        if (name.empty() || !utf16ToCp932(name, path)) return E_INVALIDARG;
+        if (name.empty() || !utf16ToCp932(name, path))
+            return E_INVALIDARG;
         HRESULT result = write(path, linkFile());
-        if (FAILED(result)) return result;
+        if (FAILED(result))
+            return result;
         if (remember || !fileName) {
             currentFile = name;
             dirty = false;
@@ -236,17 +254,20 @@ struct ShellLink final : IShellLinkA, IPersistFile {
     }
     HRESULT STDMETHODCALLTYPE SaveCompleted(LPCOLESTR) override { return S_OK; }
     HRESULT STDMETHODCALLTYPE GetCurFile(LPOLESTR* fileName) override {
-        if (!fileName) return E_POINTER;
+        if (!fileName)
+            return E_POINTER;
         // Without a file of its own, the object offers the default save prompt.
         std::u16string name = currentFile.empty() ? u"*.lnk" : currentFile;
         *fileName = static_cast<LPOLESTR>(CoTaskMemAlloc((name.size() + 1) * sizeof(OLECHAR)));
-        if (!*fileName) return E_OUTOFMEMORY;
+        if (!*fileName)
+            return E_OUTOFMEMORY;
         memcpy(*fileName, name.c_str(), (name.size() + 1) * sizeof(OLECHAR));
         return currentFile.empty() ? S_FALSE : S_OK;
     }
 
     HRESULT set(std::string& field, LPCSTR text) {
-        if (!text) return E_INVALIDARG;
+        if (!text)
+            return E_INVALIDARG;
         field = text;
         dirty = true;
         return S_OK;
@@ -254,7 +275,8 @@ struct ShellLink final : IShellLinkA, IPersistFile {
 
     void describeTarget(WIN32_FIND_DATAA& data) const {
         memset(&data, 0, sizeof data);
-        if (target.empty()) return;
+        if (target.empty())
+            return;
         ItemFacts facts = factsOf(target);
         data.dwFileAttributes = facts.attributes;
         data.ftCreationTime = fileTimeOf(facts.creation);
@@ -263,18 +285,24 @@ struct ShellLink final : IShellLinkA, IPersistFile {
         data.nFileSizeHigh = static_cast<DWORD>(facts.size >> 32);
         data.nFileSizeLow = static_cast<DWORD>(facts.size);
         std::vector<std::string> components = componentsOf(target);
-        copyOut(components.size() > 1 ? components.back() : target, data.cFileName, sizeof data.cFileName);
+        copyOut(components.size() > 1 ? components.back() : target, data.cFileName,
+                sizeof data.cFileName);
     }
 
     // The whole .lnk file. A target that is not there gives a link all the same, with its
     // attributes, times and size 0.
     std::string linkFile() const {
         uint32_t flags = kIsUnicode;
-        if (!target.empty()) flags |= kHasLinkTargetIdList | kHasLinkInfo;
-        if (!description.empty()) flags |= kHasName;
-        if (!workingDirectory.empty()) flags |= kHasWorkingDir;
-        if (!arguments.empty()) flags |= kHasArguments;
-        if (!iconPath.empty()) flags |= kHasIconLocation;
+        if (!target.empty())
+            flags |= kHasLinkTargetIdList | kHasLinkInfo;
+        if (!description.empty())
+            flags |= kHasName;
+        if (!workingDirectory.empty())
+            flags |= kHasWorkingDir;
+        if (!arguments.empty())
+            flags |= kHasArguments;
+        if (!iconPath.empty())
+            flags |= kHasIconLocation;
         ItemFacts facts = target.empty() ? ItemFacts{} : factsOf(target);
         ByteWriter out;
         out.u32(kHeaderSize);
@@ -297,27 +325,34 @@ struct ShellLink final : IShellLinkA, IPersistFile {
             out.raw(list);
             out.raw(linkInfoOf(target));
         }
-        if (flags & kHasName) writeString(out, description);
-        if (flags & kHasWorkingDir) writeString(out, workingDirectory);
-        if (flags & kHasArguments) writeString(out, arguments);
-        if (flags & kHasIconLocation) writeString(out, iconPath);
+        if (flags & kHasName)
+            writeString(out, description);
+        if (flags & kHasWorkingDir)
+            writeString(out, workingDirectory);
+        if (flags & kHasArguments)
+            writeString(out, arguments);
+        if (flags & kHasIconLocation)
+            writeString(out, iconPath);
         out.u32(0);  // the terminal block of the extra data
         return out.bytes;
     }
 
     // Writes the file whole or leaves none; the failure as an HRESULT of the Win32 error.
     static HRESULT write(const std::string& path, const std::string& content) {
-        HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
-                                  nullptr);
-        if (file == INVALID_HANDLE_VALUE) return HRESULT_FROM_WIN32(GetLastError());
+        HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                  FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (file == INVALID_HANDLE_VALUE)
+            return HRESULT_FROM_WIN32(GetLastError());
         DWORD written = 0;
-        bool ok = WriteFile(file, content.data(), static_cast<DWORD>(content.size()), &written, nullptr);
+        bool ok =
+            WriteFile(file, content.data(), static_cast<DWORD>(content.size()), &written, nullptr);
         DWORD error = ok ? ERROR_SUCCESS : GetLastError();
         if (!CloseHandle(file) && ok) {
             ok = false;
             error = GetLastError();
         }
-        if (ok) return S_OK;
+        if (ok)
+            return S_OK;
         DeleteFileA(path.c_str());
         return HRESULT_FROM_WIN32(error);
     }
@@ -347,5 +382,7 @@ HRESULT createShellLink(REFIID riid, void** object) {
 }  // namespace standin::shell
 
 namespace standin {
-size_t liveShellLinks() { return shell::liveLinks.load(); }
+size_t liveShellLinks() {
+    return shell::liveLinks.load();
+}
 }  // namespace standin

@@ -27,7 +27,8 @@ TEST_F(ShellFolders, AreWhereCurrentWindowsKeepsThem) {
         {CSIDL_COMMON_PROGRAMS, "C:\\ProgramData\\Microsoft\\Windows\\Start Menu\\Programs", true},
         {CSIDL_PROGRAM_FILES, "C:\\Program Files", true},
         {CSIDL_COMMON_APPDATA, "C:\\ProgramData", true},
-        {CSIDL_COMMON_STARTUP, "C:\\ProgramData\\Microsoft\\Windows\\Start Menu\\Programs\\Startup", false},
+        {CSIDL_COMMON_STARTUP, "C:\\ProgramData\\Microsoft\\Windows\\Start Menu\\Programs\\Startup",
+         false},
         {CSIDL_COMMON_DESKTOPDIRECTORY, "C:\\Users\\Public\\Desktop", false},
         {CSIDL_WINDOWS, "C:\\Windows", false},
         {CSIDL_PROGRAM_FILES_COMMON, "C:\\Program Files\\Common Files", false},
@@ -35,7 +36,8 @@ TEST_F(ShellFolders, AreWhereCurrentWindowsKeepsThem) {
     for (const Row& row : rows) {
         SCOPED_TRACE(row.path);
         char path[MAX_PATH] = "stale";
-        EXPECT_EQ(SHGetSpecialFolderPathA(nullptr, path, row.csidl, FALSE), row.inNewMachine ? TRUE : FALSE);
+        EXPECT_EQ(SHGetSpecialFolderPathA(nullptr, path, row.csidl, FALSE),
+                  row.inNewMachine ? TRUE : FALSE);
         EXPECT_STREQ(path, row.inNewMachine ? row.path : "");
         // Asked to, the shell makes the folder.
         EXPECT_TRUE(SHGetSpecialFolderPathA(nullptr, path, row.csidl, TRUE));
@@ -149,7 +151,8 @@ TEST(WideTexts, ComeFromCodePage932AndUtf8) {
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
         WCHAR wide[MAX_PATH];
-        int units = MultiByteToWideChar(row.codePage, MB_PRECOMPOSED, row.narrow.c_str(), -1, wide, MAX_PATH);
+        int units = MultiByteToWideChar(row.codePage, MB_PRECOMPOSED, row.narrow.c_str(), -1, wide,
+                                        MAX_PATH);
         EXPECT_EQ(units, static_cast<int>(row.wide.size()) + 1);
         EXPECT_EQ(std::u16string(wide), row.wide);
         EXPECT_EQ(MultiByteToWideChar(row.codePage, 0, row.narrow.c_str(), -1, nullptr, 0), units);

@@ -30,7 +30,7 @@
 
 #include "platform/standin/machine.h"
 #include "platform/standin/paths.h"
-#include "platform/standin/shell/shell_parts.h"
+#include "platform/standin/shell/shell_shared.h"
 #include "platform/standin/ui/desktop.h"
 #include "platform/standin/ui/plain.h"
 
@@ -143,7 +143,10 @@ void takeEvent(const Event& event) {
             if (state.chooser && state.chooser->browse == event.window) {
                 state.chooser->answered = false;
             } else {
-                state.chooser = Chooser{event.window, event.caption, event.text};
+                state.chooser = Chooser{};
+                state.chooser->browse = event.window;
+                state.chooser->title = event.caption;
+                state.chooser->start = event.text;
             }
             break;
         case Event::BrowseClosed:
@@ -165,7 +168,7 @@ bool isDriveRoot(const std::string& folder) { return shell::componentsOf(folder)
 std::string parentOf(const std::string& folder) {
     std::vector<std::string> components = shell::componentsOf(folder);
     if (components.size() <= 1) return {};
-    std::string parent = components[0] + "\";
+    std::string parent = components[0] + "\\";
     for (size_t i = 1; i + 1 < components.size(); ++i) parent += (i > 1 ? "\\" : "") + components[i];
     return parent;
 }
@@ -188,7 +191,9 @@ std::vector<std::string> foldersIn(const std::string& folder) {
     if (folder.empty()) {
         std::vector<Drive> drives;
         readDrives(drives);
-        for (const Drive& drive : drives) entries.push_back(std::string(1, static_cast<char>(toupper(drive.letter))) + ":\\");
+        for (const Drive& drive : drives) {
+            entries.push_back(std::string(1, static_cast<char>(toupper(drive.letter))) + ":\\");
+        }
         return entries;
     }
     entries.push_back("..");
@@ -667,7 +672,8 @@ void drawChooser(const Chooser& chooser) {
     for (size_t i = first; i < chooser.entries.size() && i < first + kListRows; ++i) {
         std::wstring name = chooser.entries[i] == ".." ? L".. (up)" : wide(chooser.entries[i]);
         Look look{i == chooser.highlighted ? A_REVERSE : A_NORMAL, 0};
-        putText(client, client.top + 2 + static_cast<int>(i - first), client.left, clipped(name, client.columns), look);
+        int row = client.top + 2 + static_cast<int>(i - first);
+        putText(client, row, client.left, clipped(name, client.columns), look);
     }
     putText(client, client.top + 2 + kListRows, client.left, clipped(kHint, client.columns), Look{A_DIM, 0});
 }
@@ -739,7 +745,8 @@ std::string answerOf(OpenBox& box, wint_t key, bool function, std::optional<User
 // The caller holds the shared lock.
 std::optional<UserCommand> chooserKey(Chooser& chooser, wint_t key, bool function) {
     listChooser(chooser);
-    std::string entry = chooser.highlighted < chooser.entries.size() ? chooser.entries[chooser.highlighted] : "";
+    bool any = chooser.highlighted < chooser.entries.size();
+    std::string entry = any ? chooser.entries[chooser.highlighted] : "";
     bool up = function && (key == KEY_UP || key == KEY_BTAB);
     bool down = function ? key == KEY_DOWN : key == L'\t';
     bool open = function ? (key == KEY_RIGHT || key == KEY_ENTER) : (key == L'\n' || key == L'\r');
@@ -755,7 +762,9 @@ std::optional<UserCommand> chooserKey(Chooser& chooser, wint_t key, bool functio
         showFolder(chooser, parentOf(from), entryOf(from));
     }
     std::string chosen;
-    if (!function && key == L' ' && !entry.empty()) chosen = entry == ".." ? chooser.folder : childOf(chooser.folder, entry);
+    if (!function && key == L' ' && !entry.empty()) {
+        chosen = entry == ".." ? chooser.folder : childOf(chooser.folder, entry);
+    }
     if (!function && std::towlower(key) == L's') chosen = chooser.folder;
     if (!chosen.empty()) {
         chooser.answered = true;

@@ -53,6 +53,10 @@ struct ByteWriter {
 // Code page 932 to UTF-16; false when the text is not valid code page 932.
 bool cp932ToUtf16(std::string_view cp932, std::u16string& utf16);
 
+// Copies a code page 932 text into a buffer of `size` bytes (size > 0), cut at a character
+// boundary when it does not fit.
+void copyCut(std::string_view text, char* buffer, size_t size);
+
 // The components of a Windows path (code page 932), split at backslashes and slashes that are
 // not the second byte of a double-byte character; empty components are dropped.
 std::vector<std::string> componentsOf(std::string_view path);
