@@ -23,7 +23,7 @@ grep -qE '^Subsystem[[:space:]]+00000002[[:space:]]+\(Windows GUI\)$' "$work/hea
   fail "not a GUI program: $(grep ^Subsystem "$work/headers")"
 
 # Only DLLs that every Windows has: the C and C++ runtimes are linked in.
-system_dlls='^(ADVAPI32|COMCTL32|GDI32|KERNEL32|msvcrt|SHELL32|USER32|WINMM|ole32)\.dll$'
+system_dlls='^(ADVAPI32|COMCTL32|GDI32|KERNEL32|msvcrt|SHELL32|USER32|WINMM|ole32)\.(dll|DLL)$'
 sed -n 's/^[[:space:]]*DLL Name: //p' "$work/headers" > "$work/dlls"
 grep -q . "$work/dlls" || fail "no imports found"
 if grep -vE "$system_dlls" "$work/dlls"; then fail "imports DLLs that are not the system's"; fi
