@@ -32,9 +32,9 @@ double now() {
     return static_cast<double>(time.tv_sec) + static_cast<double>(time.tv_nsec) / 1e9;
 }
 
-void writeFile(const std::string& path, uint64_t bytes, unsigned seed) {
+void writeFile(const std::string& path, uint64_t bytes, unsigned pattern) {
     std::vector<char> block(1 << 20);
-    for (size_t i = 0; i < block.size(); ++i) block[i] = static_cast<char>(i * 31 + seed);
+    for (size_t i = 0; i < block.size(); ++i) block[i] = static_cast<char>(i * 31 + pattern);
     FILE* file = fopen(path.c_str(), "wb");
     for (uint64_t written = 0; written < bytes; written += block.size()) {
         fwrite(block.data(), 1, std::min<uint64_t>(block.size(), bytes - written), file);

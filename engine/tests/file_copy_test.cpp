@@ -13,9 +13,9 @@
 
 namespace {
 
-std::string content(size_t size, char seed) {
+std::string content(size_t size, char first) {
     std::string bytes(size, '\0');
-    for (size_t i = 0; i < size; ++i) bytes[i] = static_cast<char>(seed + i * 7 + i / 251);
+    for (size_t i = 0; i < size; ++i) bytes[i] = static_cast<char>(first + i * 7 + i / 251);
     return bytes;
 }
 

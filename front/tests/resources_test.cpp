@@ -238,7 +238,7 @@ TEST(ProgramResourcesDamaged, EveryTruncationIsRejected) {
     }
 }
 
-// Random cuts and bit flips, from a fixed seed so that every run damages the same way. There is
+// Random cuts and bit flips, from a fixed start so that every run damages the same way. There is
 // nothing to expect of damaged data but that it is read within its bounds.
 void flipBit(Bytes& bytes, size_t first, size_t last, std::mt19937& random) {
     size_t at = std::uniform_int_distribution<size_t>(first, last)(random);
