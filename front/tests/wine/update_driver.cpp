@@ -12,8 +12,11 @@
 //   until <path>          wait until a file exists (another program's signal)
 //   stat <path>           print a file's attributes, size and last write time
 //   attributes <path> <hex>  set a file's attributes
+//   text <id> <text>      wait until a control of the dialog shows the text
+//   choose <id>...        wait for the component dialog, press its buttons in turn (the last closes it)
 #include <windows.h>
 
+#include <cctype>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -23,6 +26,7 @@ namespace {
 
 const char kDialogClass[] = "#32770";
 const char kCaption[] = "ヴェルモラント Updata";
+const char kComponentsCaption[] = "インストールする項目の選択";
 // The message box's text control, in Windows' and Wine's message boxes alike.
 const int kBoxTextId = 0xFFFF;
 // Polls every 50 ms; a cold Wine may take many seconds for a first window.
@@ -155,6 +159,25 @@ void answerBox(const Program& program, int id) {
     if (IsWindow(box)) fail("the message box stays");
 }
 
+void waitForText(HWND dialog, int id, const char* text) {
+    for (int waited = 0; waited < kPatienceMs; waited += kPollMs) {
+        if (controlText(dialog, id) == text) return;
+        Sleep(kPollMs);
+    }
+    fail("the control never shows the text");
+}
+
+HWND waitForComponents(const Program& program) {
+    for (int waited = 0; waited < kPatienceMs; waited += kPollMs) {
+        HWND dialog = FindWindowA(kDialogClass, kComponentsCaption);
+        DWORD processId = 0;
+        if (dialog) GetWindowThreadProcessId(dialog, &processId);
+        if (processId == program.process.dwProcessId && IsWindowVisible(dialog)) return dialog;
+        Sleep(kPollMs);
+    }
+    fail("no component dialog");
+}
+
 uint64_t ticks(const FILETIME& time) {
     return (static_cast<uint64_t>(time.dwHighDateTime) << 32) | time.dwLowDateTime;
 }
@@ -215,6 +238,16 @@ int main(int argc, char** argv) {
             if (waited >= kPatienceMs) fail("no signal");
         } else if (step == "stat") {
             printFileState(argument());
+        } else if (step == "text") {
+            int id = atoi(argument());
+            waitForText(program.dialog, id, argument());
+        } else if (step == "choose") {
+            HWND components = waitForComponents(program);
+            printf("components \"%s\"\n", windowText(components).c_str());
+            while (i + 1 < argc && isdigit(static_cast<unsigned char>(argv[i + 1][0]))) {
+                click(components, atoi(argv[++i]));
+                Sleep(200);
+            }
         } else if (step == "attributes") {
             const char* path = argument();
             if (!SetFileAttributesA(path, strtoul(argument(), nullptr, 16))) fail("SetFileAttributesA");
