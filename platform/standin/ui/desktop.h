@@ -158,6 +158,10 @@ struct Event {
     std::string target;     // host path, UTF-8
 };
 
+// Starts the event of a control of a shown dialog (kind, window, ID); false, and nothing to tell
+// the front end, when its dialog is not shown. Call with the lock held.
+bool controlEvent(const Window* control, Event::Kind kind, Event& event);
+
 // A front end: told every event, in order, from whichever thread makes it.
 using EventSink = std::function<void(const Event&)>;
 void setEventSink(EventSink sink);

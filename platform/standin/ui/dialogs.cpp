@@ -26,12 +26,8 @@ ControlKind kindOf(const DialogItem& item) {
 }
 
 void emitProgress(Window* bar) {
-    Window* dialog = findWindow(bar->parent);
-    if (!dialog || !dialog->shown) return;
     Event event;
-    event.kind = Event::ProgressChanged;
-    event.window = bar->handle;
-    event.id = bar->id;
+    if (!controlEvent(bar, Event::ProgressChanged, event)) return;
     event.result = bar->position;
     event.type = static_cast<UINT>(bar->rangeMax);
     emit(event);

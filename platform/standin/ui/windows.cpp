@@ -29,13 +29,9 @@ std::string foldClassName(const char* name) { return foldName932(name ? name : "
 LRESULT controlProc(HWND handle, UINT message, WPARAM wParam, LPARAM lParam);
 
 void notifyTextChanged(Window* window) {
-    Window* dialog = findWindow(window->parent);
     if (window->kind == ControlKind::Static) window->dirty = true;
-    if (!dialog || !dialog->shown) return;
     Event event;
-    event.kind = Event::TextChanged;
-    event.window = window->handle;
-    event.id = window->id;
+    if (!controlEvent(window, Event::TextChanged, event)) return;
     event.text = window->text;
     emit(event);
 }
@@ -46,6 +42,15 @@ Window* findWindow(HWND handle) {
     auto& windows = desktop().windows;
     auto it = windows.find(handle);
     return it == windows.end() ? nullptr : it->second.get();
+}
+
+bool controlEvent(const Window* control, Event::Kind kind, Event& event) {
+    Window* dialog = findWindow(control->parent);
+    if (!dialog || !dialog->shown) return false;
+    event.kind = kind;
+    event.window = control->handle;
+    event.id = control->id;
+    return true;
 }
 
 Window* createWindowRecord() {
@@ -312,11 +317,7 @@ BOOL WINAPI EnableWindow(HWND handle, BOOL enable) {
         wasDisabled = !window->enabled;
         bool changed = window->enabled != (enable != FALSE);
         window->enabled = enable != FALSE;
-        Window* dialog = findWindow(window->parent);
-        if (!changed || !dialog || !dialog->shown) return wasDisabled;
-        event.kind = Event::StateChanged;
-        event.window = handle;
-        event.id = window->id;
+        if (!changed || !controlEvent(window, Event::StateChanged, event)) return wasDisabled;
         event.result = window->enabled;
     }
     emit(event);
